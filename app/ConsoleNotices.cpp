@@ -1,0 +1,57 @@
+#include "ConsoleNotices.h"
+
+#include "platform/Terminal.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+void printTo(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+ConsoleNotices::ConsoleNotices(const QString &folder)
+    : m_folder(folder)
+    , m_terminal(isTerminal(stderr))
+{
+}
+
+void ConsoleNotices::read(qint64 count, const QString &)
+{
+    if (m_terminal) {
+        printTo(stderr, QStringLiteral("\rRead: %1").arg(count));
+        m_lineOpen = true;
+    } else {
+        printTo(stderr, QStringLiteral("Read: %1\n").arg(count));
+    }
+}
+
+void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
+{
+    endProgressLine();
+    printTo(stdout, QStringLiteral("Completed\n"));
+    for (const SkippedFile &file : skipped) {
+        const QString path = QDir::toNativeSeparators(QDir(m_folder).filePath(file.name));
+        printTo(stderr, QStringLiteral("Skipped %1: %2\n").arg(path, file.reason));
+    }
+}
+
+void ConsoleNotices::failed(const QString &message)
+{
+    endProgressLine();
+    printTo(stderr, QStringLiteral("vimbrel: %1\n").arg(message));
+}
+
+void ConsoleNotices::endProgressLine()
+{
+    if (m_lineOpen)
+        printTo(stderr, QStringLiteral("\n"));
+    m_lineOpen = false;
+}

@@ -1,0 +1,88 @@
+#include "GetGif.h"
+
+#include "catalogue/CandidateRule.h"
+#include "platform/FileLength.h"
+#include "platform/FolderEnumeration.h"
+#include "platform/PictureMeasure.h"
+#include "platform/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+// The holder that shows a picture has a one-pixel border on each side; the
+// pages have always carried that outer size.
+constexpr int holderBorder = 2;
+
+// A name whose bytes on disk do not decode cleanly cannot be written into a
+// page that the browser would resolve back to the same file.
+bool isRepresentable(const QString &name)
+{
+    return !name.contains(QChar::ReplacementCharacter)
+        && QFile::decodeName(QFile::encodeName(name)) == name;
+}
+
+struct Measured {
+    Class1 record;
+    QString reason; // empty when record is complete
+};
+
+Measured measureRecord(const QDir &folder, const QString &name)
+{
+    Measured result;
+    result.record.FileName = name;
+    if (!isRepresentable(name)) {
+        result.reason = QStringLiteral("Its name cannot be written into a page.");
+        return result;
+    }
+    const QString path = folder.filePath(name);
+    const FileLength length = fileLength(path);
+    if (!length.error.isEmpty()) {
+        result.reason = length.error;
+        return result;
+    }
+    const Measurement measurement = measurePicture(path);
+    if (!measurement.error.isEmpty()) {
+        result.reason = measurement.error;
+        return result;
+    }
+    result.record.FileSize = QString::number(length.bytes);
+    result.record.imHauteur = qint64(measurement.size.height()) + holderBorder;
+    result.record.imLargeur = qint64(measurement.size.width()) + holderBorder;
+    return result;
+}
+
+} // namespace
+
+CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore *settings,
+                      const std::atomic<bool> *cancel)
+{
+    CatalogueBuild build;
+    if (settings)
+        settings->savePath(folder); // a settings failure must not cost the user the pages
+
+    FolderEnumeration entries(folder);
+    if (!entries.error().isEmpty()) {
+        build.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), entries.error());
+        return build;
+    }
+    const QDir dir(folder);
+    qint64 read = 0;
+    while (const auto entry = entries.next()) {
+        if (cancel && cancel->load()) {
+            build.cancelled = true;
+            break;
+        }
+        if (entry->isFolder || !isCandidateName(entry->name))
+            continue;
+        Measured measured = measureRecord(dir, entry->name);
+        if (!measured.reason.isEmpty()) {
+            build.skipped.append({entry->name, measured.reason});
+            continue;
+        }
+        build.catalogue.append(std::move(measured.record));
+        notices.read(++read, dir.filePath(entry->name));
+    }
+    return build;
+}

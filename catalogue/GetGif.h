@@ -1,0 +1,25 @@
+#pragma once
+
+#include "catalogue/PictureCatalogue.h"
+#include "platform/RunNotices.h"
+
+#include <atomic>
+
+class SettingsStore;
+
+struct CatalogueBuild {
+    PictureCatalogue catalogue;
+    QList<SkippedFile> skipped; // candidates that could not be measured, with the reason
+    QString error;              // set when the folder itself cannot be listed
+    bool cancelled = false;
+};
+
+/**
+ * Builds the catalogue of folder: every candidate file, in name order,
+ * measured from its header. A file that cannot be measured is skipped and
+ * the build goes on. When settings is given, folder is saved as the last
+ * folder used before anything is read. Reports each measured picture through
+ * notices.read(). Runs on any thread; stops early when cancel becomes true.
+ */
+CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore *settings = nullptr,
+                      const std::atomic<bool> *cancel = nullptr);

@@ -1,0 +1,29 @@
+#include "WriteIndexPage.h"
+
+#include "pages/PageFormat.h"
+#include "platform/PageOutput.h"
+
+#include <QDir>
+
+namespace {
+constexpr int picturesPerPage = 10;
+}
+
+PageWrite WriteIndexPage(PictureCatalogue &catalogue, const QString &folder, qint64 iIndex)
+{
+    if (catalogue.isEmpty())
+        return {};
+
+    const qint64 taken = std::min<qint64>(catalogue.count(), picturesPerPage);
+    const bool more = catalogue.count() > taken;
+    QByteArray page = PageFormat::head(iIndex);
+    for (qint64 i = 0; i < taken; ++i)
+        page += PageFormat::pictureLines(catalogue.at(i));
+    page += PageFormat::tail(more ? iIndex + 1 : 0);
+
+    const QString path = QDir(folder).filePath(PageFormat::fileName(iIndex));
+    if (QString error = writeWholeFile(path, page); !error.isEmpty())
+        return {false, error};
+    catalogue.removeFirst(taken); // only once the page is safely written
+    return {more, {}};
+}

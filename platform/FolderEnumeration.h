@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+struct FolderEntry {
+    QString name;          // bare name, no folder part
+    bool isFolder = false; // sub-folders are listed too, so callers can skip them
+};
+
+/**
+ * One enumeration of one folder's entries, in name order compared without
+ * regard to case (ties by the exact name). Each enumeration owns its own
+ * cursor: two listings never disturb each other.
+ */
+class FolderEnumeration
+{
+public:
+    explicit FolderEnumeration(const QString &folder);
+
+    /** Returns an empty text when the folder could be listed, else the reason. */
+    QString error() const { return m_error; }
+
+    /** Returns the next entry, or nothing after the last. */
+    std::optional<FolderEntry> next();
+
+private:
+    QList<FolderEntry> m_entries;
+    qsizetype m_next = 0;
+    QString m_error;
+};
+
+/** Returns why folder cannot be listed, or an empty text when it can. */
+QString folderProblem(const QString &folder);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+/** The program's title, version and contact address, defined once for every front. */
+namespace ProgramInfo {
+
+inline constexpr int versionMajor = VIMBREL_VERSION_MAJOR;
+inline constexpr int versionMinor = VIMBREL_VERSION_MINOR;
+inline constexpr int versionRevision = VIMBREL_VERSION_PATCH;
+
+inline QString title() { return QStringLiteral("Vimbrel"); }
+
+/** Returns "1.0.6": each number in plain decimal. */
+inline QString version()
+{
+    return QStringLiteral("%1.%2.%3").arg(versionMajor).arg(versionMinor).arg(versionRevision);
+}
+
+/** The address the pages and the About box name for contact. */
+inline constexpr char contactAddress[] = "vimbrel@example.org";
+
+} // namespace ProgramInfo

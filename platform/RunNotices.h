@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+struct SkippedFile {
+    QString name;   // bare file name
+    QString reason; // why it is not on the pages, in a user's words
+};
+
+/**
+ * What a generation run tells the person who started it. The run calls these
+ * from the thread it runs on, which need not be the window's thread.
+ */
+class RunNotices
+{
+public:
+    virtual ~RunNotices() = default;
+
+    /** A picture was measured: count pictures read so far, path the last one. */
+    virtual void read(qint64 count, const QString &path) = 0;
+
+    /** The pages are written; skipped lists what is not on them. */
+    virtual void completed(const QList<SkippedFile> &skipped) = 0;
+
+    /** The run stopped: message names the file and the reason. */
+    virtual void failed(const QString &message) = 0;
+};

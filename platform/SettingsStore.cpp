@@ -1,0 +1,39 @@
+#include "SettingsStore.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+const QString groupName = QStringLiteral("Divers");
+const QString keyName = QStringLiteral("Path");
+
+// A fresh QSettings per use: cheap, and safe when the run saves from a worker thread.
+std::unique_ptr<QSettings> openSettings(const QString &iniFile)
+{
+    if (!iniFile.isEmpty())
+        return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("Vimbrel"), QStringLiteral("Vimbrel"));
+}
+
+} // namespace
+
+QSettingsStore::QSettingsStore(const QString &iniFile)
+    : m_iniFile(iniFile)
+{
+}
+
+QString QSettingsStore::path() const
+{
+    const auto settings = openSettings(m_iniFile);
+    return settings->value(groupName + QLatin1Char('/') + keyName).toString();
+}
+
+bool QSettingsStore::savePath(const QString &folder)
+{
+    const auto settings = openSettings(m_iniFile);
+    settings->setValue(groupName + QLatin1Char('/') + keyName, folder);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}

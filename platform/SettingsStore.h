@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+/** The per-user settings entry: the folder of the last generation run. */
+class SettingsStore
+{
+public:
+    virtual ~SettingsStore() = default;
+
+    /** Returns the stored folder, or an empty text when none is stored. */
+    virtual QString path() const = 0;
+
+    /** Stores folder for the next start; returns false when it could not be saved. */
+    virtual bool savePath(const QString &folder) = 0;
+};
+
+/**
+ * The settings entry kept through QSettings: organisation and application
+ * "Vimbrel", group "Divers", key "Path". An ini file name, when given,
+ * replaces the user's store (tests use it). Safe to use from any thread.
+ */
+class QSettingsStore : public SettingsStore
+{
+public:
+    explicit QSettingsStore(const QString &iniFile = {});
+
+    QString path() const override;
+    bool savePath(const QString &folder) override;
+
+private:
+    QString m_iniFile;
+};

@@ -1,0 +1,122 @@
+#include "TestPictures.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+
+namespace TestPictures {
+
+namespace {
+
+void putLe16(QByteArray &out, int value)
+{
+    out += char(value & 0xFF);
+    out += char((value >> 8) & 0xFF);
+}
+
+void putBe16(QByteArray &out, int value)
+{
+    out += char((value >> 8) & 0xFF);
+    out += char(value & 0xFF);
+}
+
+// LZW data for width * height pixels of colour 0 at a minimum code size of 2.
+// A clear code before every second pixel keeps every code three bits wide.
+QByteArray lzwAllZero(qint64 pixels)
+{
+    QByteArray bytes;
+    quint32 buffer = 0;
+    int bits = 0;
+    auto put = [&](quint32 code) {
+        buffer |= code << bits;
+        bits += 3;
+        while (bits >= 8) {
+            bytes += char(buffer & 0xFF);
+            buffer >>= 8;
+            bits -= 8;
+        }
+    };
+    constexpr quint32 clear = 4, end = 5;
+    for (qint64 i = 0; i < pixels; ++i) {
+        if (i % 2 == 0)
+            put(clear);
+        put(0);
+    }
+    put(end);
+    if (bits > 0)
+        bytes += char(buffer & 0xFF);
+    return bytes;
+}
+
+} // namespace
+
+QByteArray gif(int width, int height)
+{
+    QByteArray out("GIF89a");
+    putLe16(out, width);
+    putLe16(out, height);
+    out += char(0x80); // a global colour table of two entries
+    out += char(0);
+    out += char(0);
+    out += QByteArray("\x20\x60\xC0\xFF\xFF\xFF", 6);
+    out += char(0x2C);
+    putLe16(out, 0);
+    putLe16(out, 0);
+    putLe16(out, width);
+    putLe16(out, height);
+    out += char(0);
+    out += char(2); // minimum code size
+    const QByteArray data = lzwAllZero(qint64(width) * height);
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        out += char(block.size());
+        out += block;
+    }
+    out += char(0);
+    out += char(0x3B);
+    return out;
+}
+
+QByteArray jpeg(int width, int height, int quality)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb((x * 255) / qMax(1, width), (y * 255) / qMax(1, height), 128);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+QByteArray withExifOrientation(const QByteArray &jpeg, int orientation)
+{
+    QByteArray tiff("MM\0\x2A\0\0\0\x08", 8); // big-endian, first directory at 8
+    putBe16(tiff, 1);                          // one entry
+    putBe16(tiff, 0x0112);                     // Orientation
+    putBe16(tiff, 3);                          // SHORT
+    tiff += QByteArray("\0\0\0\x01", 4);       // count 1
+    putBe16(tiff, orientation);
+    putBe16(tiff, 0);
+    tiff += QByteArray(4, '\0'); // no next directory
+
+    QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1", 2);
+    putBe16(segment, int(app1.size()) + 2);
+    segment += app1;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace TestPictures

@@ -7,7 +7,6 @@
 #include "platform/SettingsStore.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace {
 
@@ -15,25 +14,20 @@ namespace {
 // pages have always carried that outer size.
 constexpr int holderBorder = 2;
 
-// A name whose bytes on disk do not decode cleanly cannot be written into a
-// page that the browser would resolve back to the same file.
-bool isRepresentable(const QString &name)
-{
-    return !name.contains(QChar::ReplacementCharacter)
-        && QFile::decodeName(QFile::encodeName(name)) == name;
-}
-
 struct Measured {
     Class1 record;
     QString reason; // empty when record is complete
 };
 
-Measured measureRecord(const QDir &folder, const QString &name)
+Measured measureRecord(const QDir &folder, const FolderEntry &entry)
 {
+    const QString &name = entry.name;
     Measured result;
     result.record.FileName = name;
-    if (!isRepresentable(name)) {
-        result.reason = QStringLiteral("Its name cannot be written into a page.");
+    // A name whose bytes are not valid text cannot be written into a page
+    // that the browser would resolve back to the same file.
+    if (!entry.representable) {
+        result.reason = QStringLiteral("Its name is not valid text, so no page can refer to it.");
         return result;
     }
     const QString path = folder.filePath(name);
@@ -76,7 +70,7 @@ CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore 
         }
         if (entry->isFolder || !isCandidateName(entry->name))
             continue;
-        Measured measured = measureRecord(dir, entry->name);
+        Measured measured = measureRecord(dir, *entry);
         if (!measured.reason.isEmpty()) {
             build.skipped.append({entry->name, measured.reason});
             continue;

@@ -8,6 +8,7 @@
 struct FolderEntry {
     QString name;          // bare name, no folder part
     bool isFolder = false; // sub-folders are listed too, so callers can skip them
+    bool representable = true; // false when the name's bytes on disk are not valid text
 };
 
 /**

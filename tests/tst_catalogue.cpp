@@ -1,0 +1,244 @@
+// Which entries are pictures, how they are measured, and what a build skips.
+#include "catalogue/CandidateRule.h"
+#include "catalogue/FolderListing.h"
+#include "catalogue/GetGif.h"
+#include "platform/SettingsStore.h"
+#include "support/TestPictures.h"
+
+#include <QDir>
+#include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+class RecordingNotices : public RunNotices
+{
+public:
+    void read(qint64 count, const QString &path) override { reads.append({count, path}); }
+    void completed(const QList<SkippedFile> &) override {}
+    void failed(const QString &) override {}
+    QList<QPair<qint64, QString>> reads;
+};
+
+QStringList namesOf(const PictureCatalogue &catalogue)
+{
+    QStringList names;
+    for (qint64 i = 0; i < catalogue.count(); ++i)
+        names << catalogue.at(i).FileName;
+    return names;
+}
+
+} // namespace
+
+class CatalogueTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_temp; // a fresh folder for each case
+    QString folder() const { return m_temp->path(); }
+    QString path(const QString &name) const { return m_temp->filePath(name); }
+    void put(const QString &name, const QByteArray &bytes) { QVERIFY(TestPictures::writeFile(path(name), bytes)); }
+
+private slots:
+    void init()
+    {
+        m_temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_temp->isValid());
+    }
+    void cleanup() { m_temp.reset(); }
+
+    void candidateRule_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("candidate");
+        QTest::newRow("lower gif") << "a.gif" << true;
+        QTest::newRow("upper GIF") << "B.GIF" << true;
+        QTest::newRow("mixed Jpg") << "c.Jpg" << true;
+        QTest::newRow("no dot") << "mygif" << true;
+        QTest::newRow("just GIF") << "GIF" << true;
+        QTest::newRow("jpeg") << "d.jpeg" << false;
+        QTest::newRow("png") << "e.png" << false;
+        QTest::newRow("two letters") << "f.gi" << false;
+        QTest::newRow("one letter") << "g" << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dot dot") << ".." << false;
+        QTest::newRow("accented") << QString::fromUtf8("été.jpg") << true;
+    }
+
+    void candidateRule()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, candidate);
+        QCOMPARE(isCandidateName(name), candidate);
+    }
+
+    void measuresOuterSizeAndLength()
+    {
+        const QByteArray gif = TestPictures::gif(100, 50);
+        put("photo.GIF", gif);
+        RecordingNotices notices;
+        const CatalogueBuild build = GetGif(folder(), notices);
+        QCOMPARE(build.catalogue.count(), 1);
+        const Class1 &record = build.catalogue.first();
+        QCOMPARE(record.FileName, QStringLiteral("photo.GIF"));
+        QCOMPARE(record.imLargeur, 102);
+        QCOMPARE(record.imHauteur, 52);
+        QCOMPARE(record.FileSize, QString::number(gif.size()));
+        QCOMPARE(notices.reads.size(), 1);
+        QCOMPARE(notices.reads.first().first, 1);
+    }
+
+    void onlyCandidateFilesInNameOrder()
+    {
+        put("b.jpg", TestPictures::jpeg(8, 8));
+        put("A.gif", TestPictures::gif(4, 4));
+        put("a.GIF", TestPictures::gif(4, 4));
+        put("c.jpeg", TestPictures::jpeg(8, 8));
+        put("d.png", TestPictures::jpeg(8, 8));
+        put("Z.Jpg", TestPictures::jpeg(8, 8));
+        QVERIFY(QDir(folder()).mkdir("old.gif")); // a folder is never a picture
+        RecordingNotices notices;
+        const CatalogueBuild build = GetGif(folder(), notices);
+        QCOMPARE(namesOf(build.catalogue), (QStringList{"A.gif", "a.GIF", "b.jpg", "Z.Jpg"}));
+        QVERIFY(build.skipped.isEmpty());
+    }
+
+    void badCandidateIsSkippedAndTheRestMeasured()
+    {
+        put("1.gif", TestPictures::gif(10, 10));
+        put("2.jpg", TestPictures::jpeg(20, 10));
+        put("3notes.jpg", "just some text\n");
+        put("4.gif", TestPictures::gif(30, 10));
+        put("5.jpg", QByteArray());
+        put("6.jpg", TestPictures::jpeg(5, 5));
+        RecordingNotices notices;
+        const CatalogueBuild build = GetGif(folder(), notices);
+        QCOMPARE(namesOf(build.catalogue), (QStringList{"1.gif", "2.jpg", "4.gif", "6.jpg"}));
+        QCOMPARE(build.skipped.size(), 2);
+        QCOMPARE(build.skipped.at(0).name, QStringLiteral("3notes.jpg"));
+        QVERIFY(build.skipped.at(0).reason.contains("not a GIF or JPEG"));
+        QCOMPARE(build.skipped.at(1).name, QStringLiteral("5.jpg"));
+        QVERIFY(build.skipped.at(1).reason.contains("empty"));
+        QCOMPARE(notices.reads.last().first, 4); // counts measured pictures only
+        QCOMPARE(build.catalogue.at(2).imLargeur, 32);
+    }
+
+    void otherFormatsUnderPictureNamesAreSkipped()
+    {
+        QImage image(6, 6, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(path("png.jpg"), "PNG"));
+        QVERIFY(image.save(path("bmp.gif"), "BMP"));
+        RecordingNotices notices;
+        const CatalogueBuild build = GetGif(folder(), notices);
+        QCOMPARE(build.catalogue.count(), 0);
+        QCOMPARE(build.skipped.size(), 2);
+    }
+
+    void exifOrientation_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("swapped");
+        QTest::newRow("1 upright") << 1 << false;
+        QTest::newRow("3 upside down") << 3 << false;
+        QTest::newRow("5 transposed") << 5 << true;
+        QTest::newRow("6 quarter turn") << 6 << true;
+        QTest::newRow("8 three quarters") << 8 << true;
+    }
+
+    void exifOrientation()
+    {
+        QFETCH(int, orientation);
+        QFETCH(bool, swapped);
+        put("p.jpg", TestPictures::withExifOrientation(TestPictures::jpeg(60, 20), orientation));
+        RecordingNotices notices;
+        const CatalogueBuild build = GetGif(folder(), notices);
+        QCOMPARE(build.catalogue.count(), 1);
+        QCOMPARE(build.catalogue.first().imLargeur, swapped ? 22 : 62);
+        QCOMPARE(build.catalogue.first().imHauteur, swapped ? 62 : 22);
+    }
+
+    void settingsSavedOnlyWhenAsked()
+    {
+        const QString ini = path("settings.ini");
+        QSettingsStore store(ini);
+        RecordingNotices notices;
+        GetGif(folder(), notices, nullptr);
+        QCOMPARE(store.path(), QString());
+        GetGif(folder(), notices, &store); // saved even with no picture
+        QCOMPARE(store.path(), folder());
+        QSettings raw(ini, QSettings::IniFormat);
+        QCOMPARE(raw.value("Divers/Path").toString(), folder());
+    }
+
+    void missingFolderIsAnErrorNamingIt()
+    {
+        RecordingNotices notices;
+        const QString gone = path("gone");
+        const CatalogueBuild build = GetGif(gone, notices);
+        QVERIFY(build.error.contains(QDir::toNativeSeparators(gone)));
+        QVERIFY(build.error.contains("does not exist"));
+    }
+
+    void unrepresentableNameIsSkipped()
+    {
+#ifdef Q_OS_UNIX
+        // A name whose bytes are not valid UTF-8 cannot be put on a page.
+        const QByteArray raw = QFile::encodeName(folder()) + "/bad\xff.gif";
+        std::FILE *file = std::fopen(raw.constData(), "wb");
+        QVERIFY(file);
+        const QByteArray gif = TestPictures::gif(3, 3);
+        std::fwrite(gif.constData(), 1, std::size_t(gif.size()), file);
+        std::fclose(file);
+        put("good.gif", gif);
+        RecordingNotices notices;
+        const CatalogueBuild build = GetGif(folder(), notices);
+        std::remove(raw.constData()); // Qt cannot name it, so the folder's clean-up could not either
+        QCOMPARE(namesOf(build.catalogue), QStringList{"good.gif"});
+        QCOMPARE(build.skipped.size(), 1);
+        QVERIFY(build.skipped.first().reason.contains("name"));
+#else
+        QSKIP("File names are always Unicode here.");
+#endif
+    }
+
+    void listingSkipsFoldersAndGivesLengths()
+    {
+        put("b.gif", QByteArray(1234, 'x')); // listing opens no picture
+        put("a.JPG", TestPictures::jpeg(4, 4));
+        put("c.txt", "x");
+        QVERIFY(QDir(folder()).mkdir("holiday.jpg"));
+        const FolderListing listing = listPictures(folder());
+        QVERIFY(listing.error.isEmpty());
+        QCOMPARE(listing.pictures.size(), 2);
+        QCOMPARE(listing.pictures.at(0).name, QStringLiteral("a.JPG"));
+        QCOMPARE(listing.pictures.at(1).name, QStringLiteral("b.gif"));
+        QCOMPARE(listing.pictures.at(1).length, 1234);
+        QVERIFY(!listPictures(path("gone")).error.isEmpty());
+    }
+
+    void pageEstimate_data()
+    {
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<qint64>("pages");
+        for (const auto &[count, pages] : {std::pair<qint64, qint64>{0, 0}, {1, 1}, {9, 1}, {10, 1}, {11, 2},
+                                           {20, 2}, {21, 3}, {40000, 4000}, {40001, 4001}})
+            QTest::addRow("%lld", count) << count << pages;
+    }
+
+    void pageEstimate()
+    {
+        QFETCH(qint64, count);
+        QFETCH(qint64, pages);
+        QCOMPARE(::pageEstimate(count), pages);
+    }
+};
+
+QTEST_GUILESS_MAIN(CatalogueTest)
+#include "tst_catalogue.moc"

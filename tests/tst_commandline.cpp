@@ -1,0 +1,123 @@
+// The headless run as a user starts it: a real process with no display.
+#include "platform/ProgramInfo.h"
+#include "support/TestPictures.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home; // stands in for the user's home and config folders
+
+    Outcome runProgram(const QStringList &arguments)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        env.insert("HOME", m_home.path());
+        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("VIMBREL_BINARY"), arguments);
+        if (!process.waitForFinished(60000))
+            return {};
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(qEnvironmentVariable("VIMBREL_BINARY")), "VIMBREL_BINARY names no program");
+        QVERIFY(m_home.isValid());
+    }
+
+    void generatesWithoutDisplayOrSettings()
+    {
+        QTemporaryDir folder;
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("p%1.gif").arg(i, 2, 10, QChar('0'))),
+                                            TestPictures::gif(5, 5)));
+        QVERIFY(TestPictures::writeFile(folder.filePath("broken.jpg"), "not a picture"));
+        const QString conf = m_home.filePath("config/Vimbrel/Vimbrel.conf");
+        const QByteArray stored = "[Divers]\nPath=/somewhere/else\n";
+        QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
+        QVERIFY(TestPictures::writeFile(conf, stored));
+        const Outcome outcome = runProgram({"--generate", folder.path()});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\n"));
+        QVERIFY(outcome.err.contains("Read: 12"));
+        QVERIFY(!outcome.err.contains("Read: 13"));
+        const QString skipped = QStringLiteral("Skipped %1: ").arg(QDir::toNativeSeparators(folder.filePath("broken.jpg")));
+        QVERIFY2(outcome.err.contains(skipped), qPrintable(outcome.err));
+        QVERIFY(QFile::exists(folder.filePath("index2.htm")));
+        QVERIFY(!QFile::exists(folder.filePath("index3.htm")));
+        // The command line must not move the window's remembered folder.
+        QFile settings(conf);
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), stored);
+    }
+
+    void emptyFolderStillCompletes()
+    {
+        QTemporaryDir folder;
+        const Outcome outcome = runProgram({"--generate", folder.path()});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\n"));
+        QVERIFY(QDir(folder.path()).isEmpty());
+    }
+
+    void failuresNameTheFileAndExitNonZero()
+    {
+        QTemporaryDir folder;
+        const QString missing = folder.filePath("nowhere");
+        Outcome outcome = runProgram({"--generate", missing});
+        QVERIFY(outcome.exitCode > 0);
+        QVERIFY(outcome.out.isEmpty());
+        QVERIFY(outcome.err.contains(QDir::toNativeSeparators(missing)));
+        QVERIFY(outcome.err.contains("does not exist"));
+        QCOMPARE(outcome.err.count('\n'), 1);
+
+        QVERIFY(TestPictures::writeFile(folder.filePath("a.gif"), TestPictures::gif(2, 2)));
+        QVERIFY(TestPictures::writeFile(folder.filePath("index1.htm"), "keep me"));
+        QVERIFY(QFile::setPermissions(folder.filePath("index1.htm"), QFile::ReadOwner));
+        outcome = runProgram({"--generate", folder.path()});
+        QVERIFY(outcome.exitCode > 0);
+        QVERIFY(outcome.err.contains("index1.htm: The file is read-only."));
+        QVERIFY(QFile::setPermissions(folder.filePath("index1.htm"), QFile::ReadOwner | QFile::WriteOwner));
+        QFile kept(folder.filePath("index1.htm"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep me"));
+    }
+
+    void versionAndHelp()
+    {
+        Outcome outcome = runProgram({"--version"});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out.trimmed(), QStringLiteral("Vimbrel ") + ProgramInfo::version());
+        outcome = runProgram({"--help"});
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY(outcome.out.contains("--generate <folder>"));
+        outcome = runProgram({"--bogus"});
+        QVERIFY(outcome.exitCode > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_commandline.moc"

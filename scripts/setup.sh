@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     imagemagick time bc
+    chromium nodejs  # the browser test: Chromium driven by a Node script
 )
 
 missing=()

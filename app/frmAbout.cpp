@@ -97,7 +97,8 @@ void frmAbout::placeControls()
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setGeometry(70, 16, 259, 32);
     QFont titleFont = lblTitle->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    if (titleFont.pointSizeF() > 0) // a font set in pixels has no point size
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
     QPalette titlePalette = lblTitle->palette();

@@ -1,10 +1,20 @@
 #pragma once
 
+#include "preview/PictureDecoding.h"
+
+#include <QFutureWatcher>
 #include <QObject>
+#include <QPoint>
+#include <QSize>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 class Beeper;
+class QImage;
 class QLabel;
+class QMovie;
 class QScrollBar;
 class QWidget;
 
@@ -28,6 +38,7 @@ public:
     };
 
     PicturePreview(const Controls &controls, Beeper &beeper, QObject *parent);
+    ~PicturePreview() override;
 
     /** Shows the picture at path and "length Bytes"; an empty path means no selection. Beeps on failure. */
     void AfficheGif(const QString &path, qint64 length);
@@ -38,7 +49,40 @@ public:
     /** Shows a picture that a generation run measured; label and bars stay as they are. */
     void showMeasured(const QString &path);
 
+    /** Returns the holder's Left and Top, measured from the viewport's client area. */
+    QPoint holderOffset() const;
+
+private slots:
+    void HScroll1_Change(int value);
+    void VScroll1_Change(int value);
+    void measuredDecoded();
+
 private:
+    // The scroll bars' maxima for a holder of the given outer size, or
+    // nothing when a difference does not fit a 16-bit scroll range.
+    std::optional<QPoint> scrollMaxima(QSize holderSize) const;
+    void applyRanges(QPoint maxima);
+    void moveHolder(QPoint offset);
+    void clipHolder();
+    void showStill(const QImage &image);
+    void showMovie(const QString &path);
+    void startMeasuring();
+
+    struct MeasuredPicture {
+        quint64 ticket = 0;
+        DecodedPicture picture;
+    };
+
     Controls m_controls;
     Beeper &m_beeper;
+    std::unique_ptr<QMovie> m_movie; // the animated GIF on view, if any
+
+    // Measured pictures: one decode at a time, the newest request waits its
+    // turn, and a result older than what is on view is dropped.
+    QFutureWatcher<MeasuredPicture> m_measuring;
+    bool m_measuringBusy = false;
+    QString m_waitingPath;
+    quint64 m_waitingTicket = 0;
+    quint64 m_lastTicket = 0;  // the newest request, measured or previewed
+    quint64 m_shownTicket = 0; // what is on view was requested as this one
 };

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/Beeper.h"
+
+#include <QApplication>
+
+/** The Beeper of the running program: the platform's alert sound. */
+class SystemBeeper final : public Beeper
+{
+public:
+    void beep() override { QApplication::beep(); }
+};

@@ -1,0 +1,8 @@
+#include "SystemBeeper.h"
+
+#include <QApplication>
+
+void SystemBeeper::beep()
+{
+    QApplication::beep();
+}

@@ -13,7 +13,8 @@ DriveList::DriveList(QWidget *parent)
 
 void DriveList::setDrives(const QStringList &roots)
 {
-    const QString shown = drive();
+    // At first the list shows the drive of the process's current folder.
+    const QString shown = drive().isEmpty() ? QDir::currentPath() : drive();
     {
         const QSignalBlocker blocker(this);
         clear();

@@ -65,6 +65,11 @@ bool FolderList::setPath(const QString &folder, QString *reason)
     return true;
 }
 
+void FolderList::drawBranches(QPainter *, const QRect &, const QModelIndex &) const
+{
+    // No fold arrows: every folder shown stays open, as in a classic folder list.
+}
+
 void FolderList::open(QTreeWidgetItem *item)
 {
     const QString folder = item->data(0, pathRole).toString();
@@ -85,7 +90,6 @@ void FolderList::rebuild()
         item->setText(0, caption(folder));
         item->setIcon(0, openIcon);
         item->setData(0, pathRole, folder);
-        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator); // always open, never folded
         parent = item;
     }
     QTreeWidgetItem *current = parent;
@@ -97,7 +101,9 @@ void FolderList::rebuild()
         item->setIcon(0, closedIcon);
         item->setData(0, pathRole, dir.filePath(name));
     }
-    expandAll();
+    // Opened once every item is in place: an item without children yet stays folded.
+    for (QTreeWidgetItem *item = current; item; item = item->parent())
+        item->setExpanded(true);
     setCurrentItem(current);
     // Centred, so that some ancestors show above the current folder and some sub-folders below.
     scrollToItem(current, QAbstractItemView::PositionAtCenter);

@@ -32,6 +32,9 @@ signals:
     /** The user opened a folder that cannot be shown; message names it and the reason. */
     void openFailed(const QString &message);
 
+protected:
+    void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
+
 private:
     void open(QTreeWidgetItem *item);
     void rebuild();

@@ -40,6 +40,7 @@ bool RunController::start(const QString &folder)
     m_discarded = false;
     m_cancel.store(false);
     m_notices.reset();
+    m_latestCount = 0;
     m_latestPath.clear();
     m_shownPath.clear();
 
@@ -69,8 +70,9 @@ void RunController::takeProgress()
     if (m_discarded)
         return;
     const WindowNotices::Progress progress = m_notices.takeProgress();
-    if (progress.count == 0)
-        return; // nothing measured yet: the label keeps what it shows
+    if (progress.count <= m_latestCount)
+        return; // nothing new; with nothing measured the label keeps what it shows
+    m_latestCount = progress.count;
     m_latestPath = progress.path;
     emit counted(progress.count);
     if (m_shownPath.isEmpty())

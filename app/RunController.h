@@ -59,6 +59,7 @@ private:
     // Read by the worker; the destructor waits for it, so they outlive every run.
     WindowNotices m_notices;
     std::atomic<bool> m_cancel{false};
+    qint64 m_latestCount = 0;
     QString m_latestPath;
     QString m_shownPath;
     bool m_running = false;   // from start() until finished() or cancelAndWait()

@@ -1,0 +1,110 @@
+#include "FolderList.h"
+
+#include "platform/FolderEnumeration.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QStyle>
+
+namespace {
+
+constexpr int pathRole = Qt::UserRole;
+
+// The folders from the root down to folder, folder included.
+QStringList chainTo(const QString &folder)
+{
+    QStringList chain;
+    QDir dir(folder);
+    do {
+        chain.prepend(dir.absolutePath());
+    } while (dir.cdUp());
+    return chain;
+}
+
+QString caption(const QString &folder)
+{
+    const QString name = QFileInfo(folder).fileName();
+    return name.isEmpty() ? QDir::toNativeSeparators(folder) : name; // a root has no name
+}
+
+} // namespace
+
+FolderList::FolderList(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setIndentation(8);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setExpandsOnDoubleClick(false);
+    // itemActivated is a double-click or Enter, as the platform defines them.
+    connect(this, &QTreeWidget::itemActivated, this, &FolderList::open);
+}
+
+QString FolderList::path() const
+{
+    return m_path;
+}
+
+bool FolderList::setPath(const QString &folder, QString *reason)
+{
+    const QString wanted = folder.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString problem = wanted.isEmpty() ? QStringLiteral("No folder was given.") : folderProblem(wanted);
+    if (!problem.isEmpty()) {
+        if (reason)
+            *reason = problem;
+        return false;
+    }
+    if (wanted == m_path)
+        return true;
+    m_path = wanted;
+    rebuild();
+    emit pathChanged();
+    return true;
+}
+
+void FolderList::drawBranches(QPainter *, const QRect &, const QModelIndex &) const
+{
+    // No fold arrows: every folder shown stays open, as in a classic folder list.
+}
+
+void FolderList::open(QTreeWidgetItem *item)
+{
+    const QString folder = item->data(0, pathRole).toString();
+    QString reason;
+    if (!setPath(folder, &reason))
+        emit openFailed(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(folder), reason));
+}
+
+void FolderList::rebuild()
+{
+    clear();
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    QTreeWidgetItem *parent = nullptr;
+    for (const QString &folder : chainTo(m_path)) {
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+        item->setText(0, caption(folder));
+        item->setIcon(0, openIcon);
+        item->setData(0, pathRole, folder);
+        parent = item;
+    }
+    QTreeWidgetItem *current = parent;
+    const QDir dir(m_path);
+    const QStringList subFolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : subFolders) {
+        auto *item = new QTreeWidgetItem(current);
+        item->setText(0, name);
+        item->setIcon(0, closedIcon);
+        item->setData(0, pathRole, dir.filePath(name));
+    }
+    // Opened once every item is in place: an item without children yet stays folded.
+    for (QTreeWidgetItem *item = current; item; item = item->parent())
+        item->setExpanded(true);
+    setCurrentItem(current);
+    // Centred, so that some ancestors show above the current folder and some sub-folders below.
+    scrollToItem(current, QAbstractItemView::PositionAtCenter);
+}

@@ -1,0 +1,166 @@
+#include "Form1Controls.h"
+
+#include "app/DriveList.h"
+#include "app/FolderList.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <array>
+
+namespace {
+
+struct Design {
+    const char *name;
+    QRect geometry;
+};
+
+// Design places at 96 dots per inch. The scroll bars' places hold only until
+// the preview's first resize puts them beside the viewport.
+const std::array<Design, 14> designs = {{
+    {"Drive1", {16, 8, 161, 21}},
+    {"Dir1", {16, 40, 161, 81}},
+    {"List1", {16, 128, 161, 173}},
+    {"Command1", {18, 309, 158, 21}},
+    {"Label2", {19, 339, 43, 13}},
+    {"Label5", {20, 368, 117, 13}},
+    {"Picture1", {192, 8, 401, 339}},
+    {"Picture2", {0, 0, 34, 34}},
+    {"HScroll1", {447, 349, 145, 17}},
+    {"VScroll1", {600, 32, 17, 97}},
+    {"Label4", {192, 367, 57, 13}},
+    {"Label3", {255, 367, 3, 13}},
+    {"Label1", {192, 381, 27, 13}},
+    {"Command3", {511, 378, 81, 20}},
+}};
+
+const QColor viewportColour(192, 0, 192);
+constexpr int captionGap = 6; // between Label4 and Label3, as designed
+
+template<typename Control>
+Control *place(Control *control, const char *name)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(Form1Controls::designGeometry(QLatin1String(name)));
+    return control;
+}
+
+QFrame *makeViewport(QWidget *client)
+{
+    auto *viewport = place(new QFrame(client), "Picture1");
+    viewport->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    viewport->setLineWidth(2);
+    QPalette palette = viewport->palette();
+    palette.setColor(QPalette::Window, viewportColour);
+    viewport->setPalette(palette);
+    viewport->setAutoFillBackground(true);
+    viewport->setFocusPolicy(Qt::StrongFocus);
+    return viewport;
+}
+
+QLabel *makeHolder(QFrame *viewport)
+{
+    auto *holder = place(new QLabel(viewport), "Picture2");
+    holder->setFrameStyle(QFrame::Box | QFrame::Plain);
+    holder->setLineWidth(1);
+    holder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The window's own background shows through a picture's transparent
+    // pixels, not the viewport's purple that the holder would inherit.
+    QPalette palette = holder->palette();
+    palette.setColor(QPalette::Window, QApplication::palette(holder).color(QPalette::Window));
+    palette.setColor(QPalette::WindowText, QApplication::palette(holder).color(QPalette::WindowText));
+    holder->setPalette(palette);
+    holder->setAutoFillBackground(true);
+    holder->setFocusPolicy(Qt::StrongFocus);
+    return holder;
+}
+
+QScrollBar *makeScrollBar(QWidget *client, Qt::Orientation orientation, const char *name)
+{
+    auto *bar = place(new QScrollBar(orientation, client), name);
+    bar->setRange(0, 0);
+    bar->setSingleStep(5);
+    bar->setPageStep(10);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    return bar;
+}
+
+QLabel *makeLabel(QWidget *client, const char *name, const QString &caption = {})
+{
+    auto *label = place(new QLabel(caption, client), name);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+} // namespace
+
+QRect Form1Controls::designGeometry(const QString &objectName)
+{
+    for (const Design &design : designs) {
+        if (objectName == QLatin1String(design.name))
+            return design.geometry;
+    }
+    return {};
+}
+
+Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
+{
+    Form1Controls c;
+    // Created in tab order, which QWidget::setTabOrder then confirms.
+    c.Command1 = place(new QPushButton(QStringLiteral("Genarate Html"), client), "Command1");
+    c.Drive1 = place(new DriveList(client), "Drive1");
+    c.Dir1 = place(new FolderList(client), "Dir1");
+    c.Label1 = makeLabel(client, "Label1");
+    c.Label2 = makeLabel(client, "Label2");
+    c.List1 = place(new QListWidget(client), "List1");
+    c.List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    c.List1->setSortingEnabled(false);
+    c.Picture1 = makeViewport(client);
+    c.Picture2 = makeHolder(c.Picture1);
+    c.HScroll1 = makeScrollBar(client, Qt::Horizontal, "HScroll1");
+    c.VScroll1 = makeScrollBar(client, Qt::Vertical, "VScroll1");
+    c.Label3 = makeLabel(client, "Label3");
+    c.Command3 = place(new QPushButton(QStringLiteral("&Close"), client), "Command3");
+    c.Label4 = makeLabel(client, "Label4", QStringLiteral("Picture size:"));
+    c.Label5 = makeLabel(client, "Label5");
+
+    // Neither button answers Enter unless it has the focus, nor Esc.
+    for (QPushButton *button : {c.Command1, c.Command3}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    const QList<QWidget *> tabOrder = {c.Command1, c.Drive1,   c.Dir1,     c.List1,   c.Picture1,
+                                       c.Picture2, c.HScroll1, c.VScroll1, c.Command3};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+
+    c.mnuAbout = window->menuBar()->addAction(QStringLiteral("&About"));
+    c.mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+
+    c.fitCaptions();
+    return c;
+}
+
+void Form1Controls::fitCaptions()
+{
+    // On top of their neighbours: a long count may reach past its design space,
+    // and must then not vanish under the viewport.
+    for (QLabel *label : {Label1, Label2, Label3, Label4, Label5}) {
+        label->adjustSize();
+        label->raise();
+    }
+    const QRect designed = designGeometry(QStringLiteral("Label3"));
+    Label3->move(std::max(designed.left(), Label4->geometry().right() + 1 + captionGap), designed.top());
+
+    for (QPushButton *button : {Command1, Command3}) {
+        const QRect design = designGeometry(button->objectName());
+        const QSize needed = button->sizeHint();
+        button->resize(std::max(design.width(), needed.width()), std::max(design.height(), needed.height()));
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+/**
+ * The message boxes the window shows, behind an interface so that tests can
+ * record them instead of blocking on a modal box.
+ */
+class MessageBoxes
+{
+public:
+    enum class Icon { Information, Warning, Critical };
+
+    virtual ~MessageBoxes() = default;
+
+    /** Shows a modal box with one OK button; returns once the user dismisses it. */
+    virtual void show(QWidget *parent, Icon icon, const QString &title, const QString &text) = 0;
+};
+
+/** The boxes a person sees: QMessageBox. */
+class QtMessageBoxes : public MessageBoxes
+{
+public:
+    void show(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+};

@@ -1,0 +1,23 @@
+#include "RunMessages.h"
+
+namespace RunMessages {
+
+namespace {
+// Enough to see what went wrong; a box taller than the screen helps nobody.
+constexpr qsizetype listedAtMost = 15;
+} // namespace
+
+QString completedText(const QList<SkippedFile> &skipped)
+{
+    QString text = QStringLiteral("Completed");
+    if (skipped.isEmpty())
+        return text;
+    text += QStringLiteral("\n\nNot on the pages:");
+    for (qsizetype i = 0; i < std::min(skipped.size(), listedAtMost); ++i)
+        text += QStringLiteral("\n%1: %2").arg(skipped.at(i).name, skipped.at(i).reason);
+    if (skipped.size() > listedAtMost)
+        text += QStringLiteral("\n... and %1 more.").arg(skipped.size() - listedAtMost);
+    return text;
+}
+
+} // namespace RunMessages

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/RunNotices.h"
+
+#include <QString>
+
+/** The texts of the boxes that end a generation run from the window. */
+namespace RunMessages {
+
+/** The title of the box that ends a completed run. */
+inline QString completedTitle() { return QStringLiteral("HTML"); }
+
+/**
+ * Returns "Completed", followed, when files were left off the pages, by a
+ * line for each with its reason (the first few; then how many more).
+ */
+QString completedText(const QList<SkippedFile> &skipped);
+
+} // namespace RunMessages

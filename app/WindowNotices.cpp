@@ -1,0 +1,59 @@
+#include "WindowNotices.h"
+
+#include <QMutexLocker>
+
+WindowNotices::WindowNotices(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void WindowNotices::read(qint64 count, const QString &path)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_progress = {count, path};
+    }
+    // Stored before the flag is tested: a reader that cleared the flag either
+    // sees this progress now or gets another signal for it.
+    if (!m_signalPending.exchange(true))
+        emit progressed();
+}
+
+void WindowNotices::completed(const QList<SkippedFile> &skipped)
+{
+    QMutexLocker lock(&m_mutex);
+    m_skipped = skipped;
+}
+
+void WindowNotices::failed(const QString &message)
+{
+    QMutexLocker lock(&m_mutex);
+    m_failure = message;
+}
+
+void WindowNotices::reset()
+{
+    QMutexLocker lock(&m_mutex);
+    m_progress = {};
+    m_skipped.clear();
+    m_failure.clear();
+}
+
+WindowNotices::Progress WindowNotices::takeProgress()
+{
+    m_signalPending.store(false);
+    QMutexLocker lock(&m_mutex);
+    return m_progress;
+}
+
+QList<SkippedFile> WindowNotices::skipped() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_skipped;
+}
+
+QString WindowNotices::failure() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_failure;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/RunNotices.h"
+
+#include <QMutex>
+#include <QObject>
+
+#include <atomic>
+
+/**
+ * Carries a generation run's notices from the worker thread to the window.
+ *
+ * read(), completed() and failed() are called on the worker thread; they only
+ * store what they are told. A run can measure thousands of pictures a second,
+ * so only the latest count and path are kept and at most one progressed()
+ * signal waits in the window's event queue at any time: a fast run cannot
+ * flood the event loop. The window's thread reads everything back with
+ * takeProgress(), skipped() and failure().
+ */
+class WindowNotices : public QObject, public RunNotices
+{
+    Q_OBJECT
+
+public:
+    struct Progress {
+        qint64 count = 0;
+        QString path; // the last picture measured
+    };
+
+    explicit WindowNotices(QObject *parent = nullptr);
+
+    void read(qint64 count, const QString &path) override;
+    void completed(const QList<SkippedFile> &skipped) override;
+    void failed(const QString &message) override;
+
+    /** Forgets everything told before; call before the next run starts. */
+    void reset();
+
+    /** Returns the latest progress and allows the next progressed() signal. */
+    Progress takeProgress();
+
+    /** Returns the files the run left off the pages, with the reasons. */
+    QList<SkippedFile> skipped() const;
+
+    /** Returns the message of a failed run, or an empty text. */
+    QString failure() const;
+
+signals:
+    /** Emitted on the worker thread; connect it queued to the window. */
+    void progressed();
+
+private:
+    mutable QMutex m_mutex;
+    Progress m_progress;
+    QList<SkippedFile> m_skipped;
+    QString m_failure;
+    std::atomic<bool> m_signalPending{false};
+};

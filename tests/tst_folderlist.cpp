@@ -1,0 +1,156 @@
+// Dir1: what its Path promises, and how a person opens a folder in it.
+#include "app/FolderList.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class FolderListTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString folder(const QString &name) const { return m_dir.filePath(name); }
+
+    static QStringList captions(const QTreeWidgetItem *parent)
+    {
+        QStringList texts;
+        for (int i = 0; i < parent->childCount(); ++i)
+            texts.append(parent->child(i)->text(0));
+        return texts;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        for (const char *name : {"top/Beta", "top/alpha", "top/gamma/deep", "top/.hidden"})
+            QVERIFY(QDir().mkpath(folder(QLatin1String(name))));
+        QFile file(folder(QStringLiteral("top/file.gif")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    void pathIsNormalised_data()
+    {
+        QTest::addColumn<QString>("assigned");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("plain") << folder("top") << folder("top");
+        QTest::newRow("trailing separator") << folder("top") + "/" << folder("top");
+        QTest::newRow("dots") << folder("top/alpha/../gamma/.") << folder("top/gamma");
+        QTest::newRow("root keeps its separator") << "/" << "/";
+    }
+
+    void pathIsNormalised()
+    {
+        QFETCH(QString, assigned);
+        QFETCH(QString, path);
+        FolderList dir1(nullptr);
+        QVERIFY(dir1.setPath(assigned));
+        QCOMPARE(dir1.path(), path);
+    }
+
+    void failedAssignmentChangesNothing_data()
+    {
+        QTest::addColumn<QString>("assigned");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << folder("top/missing") << "does not exist";
+        QTest::newRow("a file") << folder("top/file.gif") << "not a folder";
+        QTest::newRow("empty") << "" << "No folder";
+    }
+
+    void failedAssignmentChangesNothing()
+    {
+        QFETCH(QString, assigned);
+        QFETCH(QString, reason);
+        FolderList dir1(nullptr);
+        QVERIFY(dir1.setPath(folder("top")));
+        const int items = dir1.topLevelItemCount();
+        QSignalSpy changed(&dir1, &FolderList::pathChanged);
+        QString why;
+        QVERIFY(!dir1.setPath(assigned, &why));
+        QVERIFY2(why.contains(reason), qPrintable(why));
+        QCOMPARE(dir1.path(), folder("top"));
+        QCOMPARE(dir1.topLevelItemCount(), items);
+        QCOMPARE(changed.size(), 0);
+    }
+
+    void changeIsToldOnlyOnChange()
+    {
+        FolderList dir1(nullptr);
+        QSignalSpy changed(&dir1, &FolderList::pathChanged);
+        QVERIFY(dir1.setPath(folder("top")));
+        QVERIFY(dir1.setPath(folder("top/")));
+        QVERIFY(dir1.setPath(folder("top/alpha")));
+        QCOMPARE(changed.size(), 2);
+    }
+
+    void showsAncestorsThenSubFolders()
+    {
+        FolderList dir1(nullptr);
+        QVERIFY(dir1.setPath(folder("top")));
+        QCOMPARE(dir1.topLevelItemCount(), 1);
+        QCOMPARE(dir1.topLevelItem(0)->text(0), QDir::toNativeSeparators(QDir::rootPath()));
+        const QTreeWidgetItem *current = dir1.currentItem();
+        QVERIFY(current);
+        QCOMPARE(current->text(0), QStringLiteral("top"));
+        QCOMPARE(captions(current), QStringList({"alpha", "Beta", "gamma"})); // no files, no hidden ones
+        int depth = 0;
+        for (const QTreeWidgetItem *item = current; item->parent(); item = item->parent())
+            ++depth;
+        QCOMPARE(depth, QDir::cleanPath(folder("top")).count(QLatin1Char('/')));
+    }
+
+    void enterOpensTheCurrentEntry()
+    {
+        FolderList dir1(nullptr);
+        dir1.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dir1));
+        QVERIFY(dir1.setPath(folder("top")));
+        dir1.setCurrentItem(dir1.currentItem()->child(2)); // gamma
+        QSignalSpy changed(&dir1, &FolderList::pathChanged);
+        QTest::keyClick(&dir1, Qt::Key_Return);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(dir1.path(), folder("top/gamma"));
+        QCOMPARE(captions(dir1.currentItem()), QStringList{"deep"});
+    }
+
+    void doubleClickOpensAnAncestor()
+    {
+        FolderList dir1(nullptr);
+        dir1.resize(200, 400);
+        dir1.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dir1));
+        QVERIFY(dir1.setPath(folder("top/gamma/deep")));
+        QTreeWidgetItem *top = dir1.currentItem()->parent()->parent();
+        dir1.scrollToItem(top);
+        QTRY_VERIFY(!dir1.visualItemRect(top).isEmpty()); // items are laid out later
+        const QPoint centre = dir1.visualItemRect(top).center();
+        QTest::mouseClick(dir1.viewport(), Qt::LeftButton, {}, centre);
+        QCOMPARE(dir1.path(), folder("top/gamma/deep")); // one click only selects
+        QTest::mouseDClick(dir1.viewport(), Qt::LeftButton, {}, centre);
+        QCOMPARE(dir1.path(), folder("top"));
+    }
+
+    void openingAVanishedFolderIsReported()
+    {
+        QVERIFY(QDir().mkpath(folder("brief/soon-gone")));
+        FolderList dir1(nullptr);
+        dir1.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dir1));
+        QVERIFY(dir1.setPath(folder("brief")));
+        QVERIFY(QDir(folder("brief/soon-gone")).removeRecursively());
+        dir1.setCurrentItem(dir1.currentItem()->child(0));
+        QSignalSpy failed(&dir1, &FolderList::openFailed);
+        QTest::keyClick(&dir1, Qt::Key_Return);
+        QCOMPARE(failed.size(), 1);
+        const QString message = failed.first().first().toString();
+        QVERIFY2(message.contains(QStringLiteral("soon-gone")) && message.contains(QStringLiteral("does not exist")),
+                 qPrintable(message));
+        QCOMPARE(dir1.path(), folder("brief"));
+    }
+};
+
+QTEST_MAIN(FolderListTest)
+#include "tst_folderlist.moc"

@@ -1,0 +1,207 @@
+// A generation run started from the window, as a person sees it.
+#include "app/DriveList.h"
+#include "app/FolderList.h"
+#include "app/Form1.h"
+#include "platform/SettingsStore.h"
+#include "support/TestPictures.h"
+#include "support/WindowFakes.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+bool writeGifs(const QString &folder, int count)
+{
+    QDir().mkpath(folder);
+    for (int i = 1; i <= count; ++i) {
+        const QString name = QStringLiteral("p%1.gif").arg(i, 4, 10, QLatin1Char('0'));
+        if (!TestPictures::writeFile(QDir(folder).filePath(name), TestPictures::gif(3 + i % 7, 2)))
+            return false;
+    }
+    return true;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class Form1RunTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QSettingsStore> m_settings;
+    RecordingBoxes m_boxes;
+    CountingBeeper m_beeper;
+    std::unique_ptr<Form1> m_window;
+
+    QString folder(const QString &name) const { return m_dir->filePath(name); }
+    const Form1Controls &c() const { return m_window->controls(); }
+
+    void openWindowOn(const QString &name)
+    {
+        m_window = std::make_unique<Form1>(Form1Services{*m_settings, m_boxes, m_beeper, {}});
+        m_window->Form_Load(folder(name));
+        m_window->show();
+    }
+
+    // Presses the generate button and waits for the run and its box.
+    bool runAndWait()
+    {
+        QSignalSpy ended(m_window.get(), &Form1::runEnded);
+        QTest::mouseClick(c().Command1, Qt::LeftButton);
+        return ended.wait(30000);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_settings = std::make_unique<QSettingsStore>(folder("settings.ini"));
+        m_boxes.boxes.clear();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        QDir::setCurrent(QDir::tempPath());
+        m_dir.reset();
+    }
+
+    void runWritesPagesAndSaysCompleted()
+    {
+        QVERIFY(writeGifs(folder("pics"), 12));
+        openWindowOn("pics");
+        QVERIFY(runAndWait());
+
+        QCOMPARE(m_boxes.boxes.size(), 1);
+        const RecordingBoxes::Box box = m_boxes.boxes.first();
+        QCOMPARE(box.icon, MessageBoxes::Icon::Information);
+        QCOMPARE(box.title, QStringLiteral("HTML"));
+        QCOMPARE(box.text, QStringLiteral("Completed"));
+        QVERIFY(box.generateEnabled); // ready for another run while the box is up
+
+        const QByteArray page1 = contents(folder("pics/index1.htm"));
+        QCOMPARE(page1.count("<img "), 10);
+        QVERIFY(page1.contains("href=\"index2.htm\""));
+        QCOMPARE(contents(folder("pics/index2.htm")).count("<img "), 2);
+        QVERIFY(!QFile::exists(folder("pics/index3.htm")));
+        QCOMPARE(m_settings->path(), folder("pics"));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Read: 12"));
+        QVERIFY(c().Label5->width() >= c().Label5->sizeHint().width());
+    }
+
+    void controlsRestWhileRunning()
+    {
+        QVERIFY(writeGifs(folder("pics"), 30));
+        openWindowOn("pics");
+        QSignalSpy ended(m_window.get(), &Form1::runEnded);
+        QTest::mouseClick(c().Command1, Qt::LeftButton);
+        QVERIFY(m_window->isRunning());
+        QVERIFY(!c().Command1->isEnabled());
+        QVERIFY(!c().Drive1->isEnabled());
+        QVERIFY(!c().Dir1->isEnabled());
+        QVERIFY(c().List1->isEnabled());
+        QVERIFY(c().Command3->isEnabled());
+        QVERIFY(ended.wait(30000));
+        QVERIFY(!m_window->isRunning());
+        QVERIFY(c().Command1->isEnabled());
+        QVERIFY(c().Drive1->isEnabled());
+        QVERIFY(c().Dir1->isEnabled());
+    }
+
+    void skippedFilesAreListedBelowCompleted()
+    {
+        QVERIFY(writeGifs(folder("pics"), 2));
+        QVERIFY(TestPictures::writeFile(folder("pics/broken.jpg"), "this is no picture"));
+        openWindowOn("pics");
+        QVERIFY(runAndWait());
+
+        QCOMPARE(m_boxes.boxes.size(), 1);
+        const QString text = m_boxes.boxes.first().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Completed\n\n")), qPrintable(text));
+        const QString line = text.split(QLatin1Char('\n')).last();
+        QVERIFY2(line.startsWith(QStringLiteral("broken.jpg: ")) && line.size() > 14, qPrintable(text));
+        QCOMPARE(contents(folder("pics/index1.htm")).count("<img "), 2);
+    }
+
+    void readOnlyPageIsReported()
+    {
+        QVERIFY(writeGifs(folder("pics"), 3));
+        const QString page = folder("pics/index1.htm");
+        QVERIFY(TestPictures::writeFile(page, "kept"));
+        QVERIFY(QFile::setPermissions(page, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        openWindowOn("pics");
+        QVERIFY(runAndWait());
+
+        QCOMPARE(m_boxes.boxes.size(), 1);
+        const RecordingBoxes::Box box = m_boxes.boxes.first();
+        QCOMPARE(box.icon, MessageBoxes::Icon::Critical);
+        QVERIFY2(box.text.contains(QDir::toNativeSeparators(page)), qPrintable(box.text));
+        QVERIFY2(box.text.contains(QStringLiteral("read-only")), qPrintable(box.text));
+        QVERIFY(!box.text.contains(QStringLiteral("Completed")));
+        QCOMPARE(contents(page), QByteArray("kept"));
+
+        // The window is ready for another run once the file may be written.
+        QVERIFY(QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(runAndWait());
+        QCOMPARE(m_boxes.boxes.size(), 2);
+        QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
+        QCOMPARE(contents(page).count("<img "), 3);
+    }
+
+    void folderWithoutPicturesCompletesAndKeepsTheCount()
+    {
+        QVERIFY(writeGifs(folder("pics"), 3));
+        QVERIFY(QDir().mkpath(folder("empty")));
+        openWindowOn("pics");
+        QVERIFY(runAndWait());
+        QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3"));
+        QVERIFY(c().Dir1->setPath(folder("empty")));
+        QVERIFY(runAndWait());
+        QCOMPARE(m_boxes.boxes.size(), 2);
+        QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3")); // nothing read, nothing counted
+        QVERIFY(!QFile::exists(folder("empty/index1.htm")));
+        QCOMPARE(m_settings->path(), folder("empty"));
+    }
+
+    // Whether the close lands before or after the last page, no page is left
+    // half written, no stray file stays behind, and no box comes up.
+    void closingDuringARunStopsCleanly()
+    {
+        QVERIFY(writeGifs(folder("pics"), 1500));
+        openWindowOn("pics");
+        QTest::mouseClick(c().Command1, Qt::LeftButton);
+        QTest::qWait(20);
+        QVERIFY(m_window->close());
+        QVERIFY(!m_window->isRunning());
+        QTest::qWait(100); // a late notice would arrive now
+        QVERIFY(m_boxes.boxes.isEmpty());
+
+        const QStringList written = QDir(folder("pics")).entryList({QStringLiteral("*.htm*")}, QDir::Files);
+        for (const QString &name : written) {
+            QVERIFY2(QRegularExpression(QStringLiteral("^index\\d+\\.htm$")).match(name).hasMatch(), qPrintable(name));
+            QVERIFY2(contents(folder("pics/") + name).endsWith("</html>\r\n"), qPrintable(name));
+        }
+    }
+};
+
+QTEST_MAIN(Form1RunTest)
+#include "tst_form1run.moc"

@@ -3,6 +3,19 @@
 #include <QFile>
 #include <QImageReader>
 
+namespace {
+
+// The decoders flag a broken or cut-short header without a reason of their
+// own, which QImageReader words as "Unknown error"; say what it means instead.
+QString unreadableSize(const QImageReader &reader)
+{
+    if (reader.error() == QImageReader::UnknownError)
+        return QStringLiteral("Its picture size cannot be read: the file is damaged or incomplete.");
+    return QStringLiteral("Its picture size cannot be read: %1.").arg(reader.errorString());
+}
+
+} // namespace
+
 Measurement measurePicture(const QString &path)
 {
     QFile file(path);
@@ -18,7 +31,7 @@ Measurement measurePicture(const QString &path)
 
     QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
-        return {{}, QStringLiteral("Its picture size cannot be read: %1.").arg(reader.errorString())};
+        return {{}, unreadableSize(reader)};
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
     return {size, {}};

@@ -21,10 +21,18 @@ Measurement measurePicture(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, QStringLiteral("It cannot be opened: %1.").arg(file.errorString())};
-    if (file.size() == 0)
+    return measurePicture(file);
+}
+
+Measurement measurePicture(QIODevice &device)
+{
+    if (device.size() == 0)
         return {{}, QStringLiteral("The file is empty.")};
 
-    QImageReader reader(&file);
+    QImageReader reader(&device);
+    // A reader on a file trusts a .gif name enough to measure a file whose
+    // signature is broken, which no browser would show; go by the bytes alone.
+    reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
     if (format != "gif" && format != "jpeg")
         return {{}, QStringLiteral("It is not a GIF or JPEG picture.")};

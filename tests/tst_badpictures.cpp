@@ -71,6 +71,12 @@ QByteArray hugeJpeg(int side)
     return bytes;
 }
 
+QByteArray withByte(QByteArray bytes, qsizetype at, char value)
+{
+    bytes[at] = value;
+    return bytes;
+}
+
 QList<BadFile> truncations(const QString &stem, const QString &suffix, const QByteArray &good)
 {
     QList<BadFile> result;
@@ -107,6 +113,9 @@ QList<BadFile> mislabelled()
         {QStringLiteral("huge.jpg"), hugeJpeg(65500)}, // the most the JPEG decoder takes
         {QStringLiteral("too-huge.jpg"), hugeJpeg(65535)},
         {QStringLiteral("gif-inside.jpg"), goodGif()}, // a GIF by content: measured as one
+        {QStringLiteral("signature-89b.gif"), withByte(goodGif(), 5, 'b')},
+        {QStringLiteral("signature-XIF.gif"), withByte(goodGif(), 0, 'X')},
+        {QStringLiteral("signature-FFD9.jpg"), withByte(goodJpeg(), 1, char(0xD9))},
     };
 }
 
@@ -145,6 +154,19 @@ private slots:
             const QString path = dir.filePath(file.name);
             QVERIFY(TestPictures::writeFile(path, file.bytes));
             const Measurement measured = measurePicture(path);
+            QByteArray bytes = file.bytes;
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            const Measurement inMemory = measurePicture(buffer);
+            QVERIFY2(inMemory.size == measured.size && inMemory.error == measured.error,
+                     qPrintable(QStringLiteral("%1 measures %2x%3 \"%4\" from a file, %5x%6 \"%7\" from memory")
+                                    .arg(file.name)
+                                    .arg(measured.size.width())
+                                    .arg(measured.size.height())
+                                    .arg(measured.error)
+                                    .arg(inMemory.size.width())
+                                    .arg(inMemory.size.height())
+                                    .arg(inMemory.error)));
             if (measured.error.isEmpty()) {
                 ++accepted;
                 QVERIFY2(measured.size.width() > 0 && measured.size.height() > 0, qPrintable(file.name));
@@ -171,6 +193,10 @@ private slots:
         QTest::newRow("bmp as jpg") << "bmp-inside.jpg" << QSize();
         QTest::newRow("text as gif") << "text-inside.gif" << QSize();
         QTest::newRow("gif as jpg") << "gif-inside.jpg" << QSize(40, 30);
+        // Browsers go by the signature, not the name: a damaged one is no picture.
+        QTest::newRow("gif signature GIF89b") << "signature-89b.gif" << QSize();
+        QTest::newRow("gif signature XIF89a") << "signature-XIF.gif" << QSize();
+        QTest::newRow("jpeg signature FF D9") << "signature-FFD9.jpg" << QSize();
         QTest::newRow("huge jpeg header") << "huge.jpg" << QSize(65500, 65500);
         QTest::newRow("jpeg header past the decoder's limit") << "too-huge.jpg" << QSize();
     }

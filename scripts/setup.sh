@@ -6,6 +6,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     imagemagick
+    # clang with its libFuzzer runtime: the fuzz targets in fuzz/
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -127,7 +127,6 @@ QList<BadFile> everyBadFile()
         + flips(QStringLiteral("jpeg"), QStringLiteral("jpg"), goodJpeg(), 200, 0x5eed02) + mislabelled();
 }
 
-
 } // namespace
 
 class BadPicturesTest : public QObject
@@ -136,7 +135,10 @@ class BadPicturesTest : public QObject
 
 private slots:
     // Qt's decoders warn about every broken file; a thousand warnings would bury the report.
-    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.gui.imageio.*.warning=false")); }
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.gui.imageio.*.warning=false"));
+    }
 
     void sweepIsWhatItClaims()
     {

@@ -33,6 +33,25 @@ QString refusal(const QString &path)
     return {};
 }
 
+// A write cut short (a full disk, a file-size limit) returns the bytes it
+// managed and sets no error, which would read "Unknown error"; writing the
+// rest makes the system say why it stopped.
+QString writeAll(QSaveFile &file, const QByteArray &contents)
+{
+    qint64 written = 0;
+    while (written < contents.size() && file.error() == QFileDevice::NoError) {
+        const qint64 step = file.write(contents.constData() + written, contents.size() - written);
+        if (step <= 0)
+            break;
+        written += step;
+    }
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    if (written != contents.size())
+        return QStringLiteral("Not all of it could be written.");
+    return {};
+}
+
 } // namespace
 
 QString writeWholeFile(const QString &path, const QByteArray &contents)
@@ -41,12 +60,11 @@ QString writeWholeFile(const QString &path, const QByteArray &contents)
         return cannotWrite(path, reason);
 
     QSaveFile file(path);
-    // Unbuffered with one write: a buffered write that fails (a full disk)
+    // Unbuffered: a buffered write that fails (a full disk)
     // still lets commit() succeed with a truncated file (QTBUG-75077).
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return cannotWrite(path, file.errorString());
-    if (file.write(contents) != contents.size() || file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
+    if (const QString reason = writeAll(file, contents); !reason.isEmpty()) {
         file.cancelWriting();
         return cannotWrite(path, reason);
     }

@@ -3,6 +3,8 @@
 #include <QSize>
 #include <QString>
 
+class QIODevice;
+
 struct Measurement {
     QSize size;    // pixels as a browser displays them
     QString error; // empty when size is valid
@@ -15,3 +17,9 @@ struct Measurement {
  * browsers show it. Safe to call from any thread.
  */
 Measurement measurePicture(const QString &path);
+
+/**
+ * Returns the displayed pixel size of the GIF or JPEG picture that device,
+ * open for reading, holds; as the path version, which reads through it.
+ */
+Measurement measurePicture(QIODevice &device);

@@ -18,6 +18,6 @@ inline QString version()
 }
 
 /** The address the pages and the About box name for contact. */
-inline constexpr char contactAddress[] = "vimbrel@example.org";
+inline constexpr char contactAddress[] = VIMBREL_CONTACT;
 
 } // namespace ProgramInfo

@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     imagemagick time bc
     chromium nodejs  # the browser test: Chromium driven by a Node script
+    # clang with its libFuzzer runtime: the fuzz targets in fuzz/
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,0 +1,46 @@
+// Fuzzes measuring arbitrary bytes as a picture. Whatever the bytes, measuring
+// returns either a size a browser could show or a reason in words, never both,
+// never "Unknown error", and never crashes, hangs or reads out of bounds.
+#include "platform/PictureMeasure.h"
+
+#include <QBuffer>
+#include <QLoggingCategory>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// Stops the fuzzer, which saves the input, naming the promise that broke.
+#define REQUIRE(condition)                                                                \
+    do {                                                                                  \
+        if (!(condition)) {                                                               \
+            std::fprintf(stderr, "Broken promise: %s\n", #condition);                     \
+            std::abort();                                                                 \
+        }                                                                                 \
+    } while (false)
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    // The decoders warn about every broken input; the fuzzer's own report is what matters.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.gui.imageio.*.warning=false"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer buffer(&bytes);
+    REQUIRE(buffer.open(QIODevice::ReadOnly));
+    const Measurement measured = measurePicture(buffer);
+    if (measured.error.isEmpty()) {
+        REQUIRE(measured.size.width() > 0 && measured.size.height() > 0);
+        // A GIF's first frame may sit at an offset past its screen; Qt, like
+        // browsers, grows the size to hold it: two 16-bit fields at most.
+        REQUIRE(measured.size.width() <= 2 * 65535 && measured.size.height() <= 2 * 65535);
+    } else {
+        REQUIRE(!measured.size.isValid() || measured.size.isEmpty());
+        REQUIRE(measured.error.endsWith(QLatin1Char('.')));
+        REQUIRE(!measured.error.contains(QLatin1String("Unknown error")));
+    }
+    return 0;
+}

@@ -1,0 +1,81 @@
+#include "PageFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace PageFiles {
+
+QMap<QString, QByteArray> pages(const QString &folder)
+{
+    QMap<QString, QByteArray> result;
+    const QStringList names = QDir(folder).entryList({QStringLiteral("index*.htm")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        QFile file(QDir(folder).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            result.insert(name, file.readAll());
+    }
+    return result;
+}
+
+QList<PageImage> images(const QByteArray &page)
+{
+    static const QRegularExpression tag(QStringLiteral(R"re(<img src="([^"]*)" width="(-?\d+)" height="(-?\d+)">)re"));
+    QList<PageImage> result;
+    auto it = tag.globalMatch(QString::fromLatin1(page));
+    while (it.hasNext()) {
+        const auto match = it.next();
+        result.append({match.captured(1).toLatin1(), match.captured(2).toLongLong(), match.captured(3).toLongLong()});
+    }
+    return result;
+}
+
+bool isComplete(const QByteArray &page)
+{
+    return page.endsWith("</body>\r\n</html>\r\n");
+}
+
+QStringList strayFiles(const QString &folder)
+{
+    static const QRegularExpression expected(QStringLiteral(R"(^index\d+\.htm$|\.(gif|jpg)$)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    QStringList result;
+    const QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &name : names) {
+        if (!expected.match(name).hasMatch())
+            result.append(name);
+    }
+    return result;
+}
+
+QMap<QString, QByteArray> writeOldPages(const QString &folder, int count)
+{
+    QMap<QString, QByteArray> result;
+    for (int page = 1; page <= count; ++page) {
+        const QString name = QStringLiteral("index%1.htm").arg(page);
+        const QByteArray bytes = "<html>an older page " + QByteArray::number(page) + ", not this run's</html>\r\n";
+        QFile file(QDir(folder).filePath(name));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size())
+            result.insert(name, bytes);
+    }
+    return result;
+}
+
+void Recorder::read(qint64 count, const QString &path)
+{
+    readCount = count;
+    readPaths.append(path);
+}
+
+void Recorder::completed(const QList<SkippedFile> &skippedFiles)
+{
+    skipped = skippedFiles;
+    ++completions;
+}
+
+void Recorder::failed(const QString &message)
+{
+    failures.append(message);
+}
+
+} // namespace PageFiles

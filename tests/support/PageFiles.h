@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/RunNotices.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+/** Helpers for tests that look at the page files a run leaves behind. */
+namespace PageFiles {
+
+/** One picture as a page shows it: its image source and the size the page gives. */
+struct PageImage {
+    QByteArray source;
+    qint64 width = 0;
+    qint64 height = 0;
+};
+
+/** Returns the bytes of every index*.htm file in folder, keyed by file name. */
+QMap<QString, QByteArray> pages(const QString &folder);
+
+/** Returns the pictures of page in order, read from its <img> tags. */
+QList<PageImage> images(const QByteArray &page);
+
+/** Returns true when page is a whole page: it ends with the closing html line. */
+bool isComplete(const QByteArray &page);
+
+/**
+ * Returns the names in folder that are neither pictures nor pages: the
+ * leftovers a run must not leave, such as a save file's temporary.
+ */
+QStringList strayFiles(const QString &folder);
+
+/** Writes old, distinctive bytes to index1.htm ... index<count>.htm; returns them. */
+QMap<QString, QByteArray> writeOldPages(const QString &folder, int count);
+
+/** A RunNotices that records everything a run says. */
+class Recorder : public RunNotices
+{
+public:
+    void read(qint64 count, const QString &path) override;
+    void completed(const QList<SkippedFile> &skipped) override;
+    void failed(const QString &message) override;
+
+    qint64 readCount = 0;
+    QStringList readPaths;
+    QList<SkippedFile> skipped;
+    QStringList failures;
+    int completions = 0;
+};
+
+} // namespace PageFiles

@@ -1,6 +1,7 @@
 // Fuzzes measuring arbitrary bytes as a picture. Whatever the bytes, measuring
 // returns either a size a browser could show or a reason in words, never both,
 // never "Unknown error", and never crashes, hangs or reads out of bounds.
+#include "Require.h"
 #include "platform/PictureMeasure.h"
 
 #include <QBuffer>
@@ -9,15 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-// Stops the fuzzer, which saves the input, naming the promise that broke.
-#define REQUIRE(condition)                                                                \
-    do {                                                                                  \
-        if (!(condition)) {                                                               \
-            std::fprintf(stderr, "Broken promise: %s\n", #condition);                     \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (false)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

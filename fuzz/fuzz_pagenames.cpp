@@ -3,6 +3,7 @@
 // visible text and the image source must be plain ASCII that cannot break
 // out of the text or the attribute, and each must lead back to the name: the
 // visible text to its characters, the image source to its bytes on disk.
+#include "Require.h"
 #include "pages/PageFormat.h"
 
 #include <QFile>
@@ -11,15 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-
-// Stops the fuzzer, which saves the input, naming the promise that broke.
-#define REQUIRE(condition)                                                                \
-    do {                                                                                  \
-        if (!(condition)) {                                                               \
-            std::fprintf(stderr, "Broken promise: %s\n", #condition);                     \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (false)
 
 namespace {
 

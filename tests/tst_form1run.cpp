@@ -30,12 +30,6 @@ bool writeGifs(const QString &folder, int count)
     return true;
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class Form1RunTest : public QObject
@@ -97,10 +91,10 @@ private slots:
         QCOMPARE(box.text, QStringLiteral("Completed"));
         QVERIFY(box.generateEnabled); // ready for another run while the box is up
 
-        const QByteArray page1 = contents(folder("pics/index1.htm"));
+        const QByteArray page1 = TestPictures::readFile(folder("pics/index1.htm"));
         QCOMPARE(page1.count("<img "), 10);
         QVERIFY(page1.contains("href=\"index2.htm\""));
-        QCOMPARE(contents(folder("pics/index2.htm")).count("<img "), 2);
+        QCOMPARE(TestPictures::readFile(folder("pics/index2.htm")).count("<img "), 2);
         QVERIFY(!QFile::exists(folder("pics/index3.htm")));
         QCOMPARE(m_settings->path(), folder("pics"));
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 12"));
@@ -138,7 +132,7 @@ private slots:
         QVERIFY2(text.startsWith(QStringLiteral("Completed\n\n")), qPrintable(text));
         const QString line = text.split(QLatin1Char('\n')).last();
         QVERIFY2(line.startsWith(QStringLiteral("broken.jpg: ")) && line.size() > 14, qPrintable(text));
-        QCOMPARE(contents(folder("pics/index1.htm")).count("<img "), 2);
+        QCOMPARE(TestPictures::readFile(folder("pics/index1.htm")).count("<img "), 2);
     }
 
     void readOnlyPageIsReported()
@@ -156,14 +150,14 @@ private slots:
         QVERIFY2(box.text.contains(QDir::toNativeSeparators(page)), qPrintable(box.text));
         QVERIFY2(box.text.contains(QStringLiteral("read-only")), qPrintable(box.text));
         QVERIFY(!box.text.contains(QStringLiteral("Completed")));
-        QCOMPARE(contents(page), QByteArray("kept"));
+        QCOMPARE(TestPictures::readFile(page), QByteArray("kept"));
 
         // The window is ready for another run once the file may be written.
         QVERIFY(QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(runAndWait());
         QCOMPARE(m_boxes.boxes.size(), 2);
         QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
-        QCOMPARE(contents(page).count("<img "), 3);
+        QCOMPARE(TestPictures::readFile(page).count("<img "), 3);
     }
 
     void folderWithoutPicturesCompletesAndKeepsTheCount()
@@ -198,7 +192,7 @@ private slots:
         const QStringList written = QDir(folder("pics")).entryList({QStringLiteral("*.htm*")}, QDir::Files);
         for (const QString &name : written) {
             QVERIFY2(QRegularExpression(QStringLiteral("^index\\d+\\.htm$")).match(name).hasMatch(), qPrintable(name));
-            QVERIFY2(contents(folder("pics/") + name).endsWith("</html>\r\n"), qPrintable(name));
+            QVERIFY2(TestPictures::readFile(folder("pics/") + name).endsWith("</html>\r\n"), qPrintable(name));
         }
     }
 };

@@ -55,12 +55,6 @@ QStringList headLines(int page)
     };
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class PagesTest : public QObject
@@ -134,8 +128,8 @@ private slots:
         written = WriteIndexPage(catalogue, folder(), 2);
         QVERIFY(!written.more);
         QVERIFY(catalogue.isEmpty());
-        QCOMPARE(readAll(page(1)), crlf(one));
-        QCOMPARE(readAll(page(2)), crlf(two));
+        QCOMPARE(TestPictures::readFile(page(1)), crlf(one));
+        QCOMPARE(TestPictures::readFile(page(2)), crlf(two));
         QVERIFY(!WriteIndexPage(catalogue, folder(), 3).more);
         QVERIFY(!QFile::exists(page(3)));
     }
@@ -164,14 +158,14 @@ private slots:
         QCOMPARE(pageCount(), pages);
         int seen = 0;
         for (int n = 1; n <= pages; ++n) {
-            const QList<QByteArray> lines = readAll(page(n)).split('\n');
+            const QList<QByteArray> lines = TestPictures::readFile(page(n)).split('\n');
             const bool last = n == pages;
             const int onPage = last ? pictures - 10 * (pages - 1) : 10;
             QCOMPARE(lines.size() - 1, 14 + 2 * onPage + (last ? 3 : 4));
             QCOMPARE(lines.at(13), QByteArray(headLines(n).at(13).toLatin1() + '\r'));
             const QByteArray link = QStringLiteral("<a href=\"index%1.htm\"><font size=\"5\">Index %1</font>")
                                         .arg(n + 1).toLatin1();
-            QCOMPARE(readAll(page(n)).contains(link), !last);
+            QCOMPARE(TestPictures::readFile(page(n)).contains(link), !last);
             seen += onPage;
         }
         QCOMPARE(seen, pictures);
@@ -220,7 +214,7 @@ private slots:
         QVERIFY(TestPictures::writeFile(m_temp->filePath(name), TestPictures::jpeg(10, 10)));
         RecordingNotices notices;
         QCOMPARE(runGeneration(folder(), notices), RunOutcome::Completed);
-        const QByteArray text = readAll(page(1));
+        const QByteArray text = TestPictures::readFile(page(1));
         QVERIFY(text.contains(R"(<img src="Zo%C3%AB &amp; %22Ann%22 %231 100%25.jpg" width="12" height="12"> )"
                               "Zo&#235; &amp; &quot;Ann&quot; #1 100%.jpg  "));
         for (const char byte : text)
@@ -238,8 +232,8 @@ private slots:
         QCOMPARE(notices.failures.size(), 1);
         QVERIFY(notices.failures.first().contains(QDir::toNativeSeparators(page(2))));
         QVERIFY(notices.failures.first().contains("read-only"));
-        QVERIFY(readAll(page(1)).endsWith("</html>\r\n"));
-        QCOMPARE(readAll(page(2)), QByteArray("old page 2"));
+        QVERIFY(TestPictures::readFile(page(1)).endsWith("</html>\r\n"));
+        QCOMPARE(TestPictures::readFile(page(2)), QByteArray("old page 2"));
     }
 
     void readOnlyFolderWritesNothing()
@@ -262,9 +256,9 @@ private slots:
         QVERIFY(QFile::setPermissions(page(1), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
         RecordingNotices notices;
         QCOMPARE(runGeneration(folder(), notices), RunOutcome::Completed);
-        QVERIFY(readAll(page(1)).startsWith("<!DOCTYPE"));
+        QVERIFY(TestPictures::readFile(page(1)).startsWith("<!DOCTYPE"));
         QCOMPARE(QFile::permissions(page(1)) & QFile::ReadOther, QFile::ReadOther);
-        QCOMPARE(readAll(page(7)), QByteArray("left from a bigger folder"));
+        QCOMPARE(TestPictures::readFile(page(7)), QByteArray("left from a bigger folder"));
         QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden).filter(".htm").size(), 2);
     }
 

@@ -18,4 +18,7 @@ QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
 /** Writes bytes to path; returns false when it cannot. */
 bool writeFile(const QString &path, const QByteArray &bytes);
 
+/** Returns the bytes of the file at path, or nothing when it cannot be read. */
+QByteArray readFile(const QString &path);
+
 } // namespace TestPictures

@@ -1,0 +1,153 @@
+#include "NativeName.h"
+
+#include <QFile>
+
+namespace NativeName {
+
+namespace {
+
+constexpr char16_t keptByteBase = 0xDC00; // a kept byte b is U+DC00 + b, b >= 0x80
+
+bool isKeptByte(char16_t c)
+{
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+// Returns the length of the valid UTF-8 sequence at bytes[at], or 0.
+qsizetype validSequence(QByteArrayView bytes, qsizetype at, char32_t &code)
+{
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    qsizetype length = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > bytes.size())
+        return 0;
+    for (qsizetype i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    if (code < minimum || code > 0x10FFFF || surrogate)
+        return 0;
+    return length;
+}
+
+} // namespace
+
+#ifdef Q_OS_UNIX
+QString decode(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype at = 0; at < bytes.size();) {
+        char32_t code = 0;
+        const qsizetype length = validSequence(bytes, at, code);
+        if (length == 0) {
+            text += QChar(char16_t(keptByteBase + static_cast<unsigned char>(bytes[at])));
+            ++at;
+            continue;
+        }
+        if (code < 0x80)
+            text += QChar(char16_t(code));
+        else
+            text += QString::fromUcs4(&code, 1);
+        at += length;
+    }
+    return text;
+}
+
+QByteArray encode(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80) {
+            bytes += char(c);
+        } else if (isKeptByte(c)) {
+            bytes += char(c - keptByteBase);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            bytes += QStringView(text).mid(i, 2).toUtf8();
+            ++i;
+        } else {
+            bytes += QStringView(text).mid(i, 1).toUtf8();
+        }
+    }
+    return bytes;
+}
+#else
+QString decode(QByteArrayView bytes)
+{
+    return QFile::decodeName(bytes.toByteArray());
+}
+
+QByteArray encode(const QString &text)
+{
+    return QFile::encodeName(text);
+}
+#endif
+
+bool isValidText(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (QChar::isSurrogate(c))
+            return false;
+    }
+    return true;
+}
+
+QString printable(const QString &text)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    QString line;
+    line.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            line += text.at(i);
+            line += text.at(++i);
+            continue;
+        }
+        unsigned escaped = 0x100; // none
+        if (c == '\n')
+            line += QLatin1String("\\n");
+        else if (c == '\r')
+            line += QLatin1String("\\r");
+        else if (c == '\t')
+            line += QLatin1String("\\t");
+        else if (c < 0x20 || c == 0x7F)
+            escaped = c;
+        else if (isKeptByte(c))
+            escaped = c - keptByteBase;
+        else if (QChar::isSurrogate(c) || (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029)
+            line += QStringLiteral("\\u%1").arg(unsigned(c), 4, 16, QLatin1Char('0'));
+        else
+            line += QChar(c);
+        if (escaped < 0x100) {
+            line += QLatin1String("\\x");
+            line += QLatin1Char(hex[escaped >> 4]);
+            line += QLatin1Char(hex[escaped & 0xF]);
+        }
+    }
+    return line;
+}
+
+} // namespace NativeName

@@ -1,5 +1,6 @@
 #include "ConsoleNotices.h"
 
+#include "platform/NativeName.h"
 #include "platform/Terminal.h"
 
 #include <QDir>
@@ -8,9 +9,18 @@
 
 namespace {
 
+// A name may hold line breaks or bytes that are not text; printed as escapes,
+// no name can forge a line of the report.
+void printLine(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = (NativeName::printable(text) + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void printTo(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -39,14 +49,14 @@ void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
     printTo(stdout, QStringLiteral("Completed\n"));
     for (const SkippedFile &file : skipped) {
         const QString path = QDir::toNativeSeparators(QDir(m_folder).filePath(file.name));
-        printTo(stderr, QStringLiteral("Skipped %1: %2\n").arg(path, file.reason));
+        printLine(stderr, QStringLiteral("Skipped %1: %2").arg(path, file.reason));
     }
 }
 
 void ConsoleNotices::failed(const QString &message)
 {
     endProgressLine();
-    printTo(stderr, QStringLiteral("vimbrel: %1\n").arg(message));
+    printLine(stderr, QStringLiteral("vimbrel: %1").arg(message));
 }
 
 void ConsoleNotices::endProgressLine()

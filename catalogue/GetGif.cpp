@@ -1,7 +1,6 @@
 #include "GetGif.h"
 
 #include "catalogue/CandidateRule.h"
-#include "platform/FileLength.h"
 #include "platform/FolderEnumeration.h"
 #include "platform/PictureMeasure.h"
 #include "platform/SettingsStore.h"
@@ -17,9 +16,11 @@ constexpr int holderBorder = 2;
 struct Measured {
     Class1 record;
     QString reason; // empty when record is complete
+    bool systemFailure = false; // the system, not the file, failed: the run cannot go on
+    bool cancelled = false;
 };
 
-Measured measureRecord(const QDir &folder, const FolderEntry &entry)
+Measured measureRecord(const QDir &folder, const FolderEntry &entry, const std::atomic<bool> *cancel)
 {
     const QString &name = entry.name;
     Measured result;
@@ -30,18 +31,14 @@ Measured measureRecord(const QDir &folder, const FolderEntry &entry)
         result.reason = QStringLiteral("Its name is not valid text, so no page can refer to it.");
         return result;
     }
-    const QString path = folder.filePath(name);
-    const FileLength length = fileLength(path);
-    if (!length.error.isEmpty()) {
-        result.reason = length.error;
-        return result;
-    }
-    const Measurement measurement = measurePicture(path);
+    const Measurement measurement = measurePicture(folder.filePath(name), cancel);
+    result.systemFailure = measurement.systemFailure;
+    result.cancelled = measurement.cancelled;
     if (!measurement.error.isEmpty()) {
         result.reason = measurement.error;
         return result;
     }
-    result.record.FileSize = QString::number(length.bytes);
+    result.record.FileSize = QString::number(measurement.length);
     result.record.imHauteur = qint64(measurement.size.height()) + holderBorder;
     result.record.imLargeur = qint64(measurement.size.width()) + holderBorder;
     return result;
@@ -70,7 +67,16 @@ CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore 
         }
         if (entry->isFolder || !isCandidateName(entry->name))
             continue;
-        Measured measured = measureRecord(dir, *entry);
+        Measured measured = measureRecord(dir, *entry, cancel);
+        if (measured.cancelled) {
+            build.cancelled = true;
+            break;
+        }
+        if (measured.systemFailure) {
+            build.error = QStringLiteral("Cannot read %1: %2")
+                              .arg(QDir::toNativeSeparators(dir.filePath(entry->name)), measured.reason);
+            return build;
+        }
         if (!measured.reason.isEmpty()) {
             build.skipped.append({entry->name, measured.reason});
             continue;

@@ -1,5 +1,7 @@
 #include "FolderEnumeration.h"
 
+#include "platform/NativeName.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -9,25 +11,45 @@
 #ifdef Q_OS_UNIX
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace {
 
 #ifdef Q_OS_UNIX
-// Read directly: QDirIterator silently drops names that are not valid UTF-8,
-// and the user must hear about those files rather than lose them unseen.
-QList<FolderEntry> readEntries(const QString &folder)
+QString enumerationFailure(int error)
 {
-    QList<FolderEntry> entries;
-    const QByteArray path = QFile::encodeName(folder);
+    switch (error) {
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("The system has no file handle left to open it (%1).").arg(qt_error_string(error));
+    case EACCES:
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    case ENOENT:
+        return QStringLiteral("The folder does not exist.");
+    default:
+        return QStringLiteral("The folder cannot be read: %1.").arg(qt_error_string(error));
+    }
+}
+
+// Read directly: QDirIterator silently drops names that are not valid UTF-8,
+// and takes a folder it cannot open, or a listing cut short, for an empty one.
+QString readEntries(const QString &folder, QList<FolderEntry> &entries)
+{
+    const QByteArray path = NativeName::encode(folder);
     DIR *dir = opendir(path.constData());
     if (!dir)
-        return entries;
-    while (const dirent *entry = readdir(dir)) {
+        return enumerationFailure(errno);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry)
+            break;
         const QByteArray raw(entry->d_name);
         if (raw == "." || raw == "..")
             continue;
-        const QString name = QFile::decodeName(raw);
         bool isFolder = false;
 #ifdef _DIRENT_HAVE_D_TYPE
         if (entry->d_type == DT_DIR)
@@ -36,29 +58,47 @@ QList<FolderEntry> readEntries(const QString &folder)
 #endif
         {
             struct stat info;
-            isFolder = stat((path + '/' + raw).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+            isFolder = fstatat(dirfd(dir), raw.constData(), &info, 0) == 0 && S_ISDIR(info.st_mode);
         }
-        entries.append({name, isFolder, QFile::encodeName(name) == raw});
+        const QString name = NativeName::decode(raw);
+        entries.append({name, isFolder, NativeName::isValidText(name)});
     }
+    const int error = errno;
     closedir(dir);
-    return entries;
+    return error ? enumerationFailure(error) : QString();
+}
+
+QString folderProblemOf(const QString &folder)
+{
+    struct stat info;
+    const QByteArray path = NativeName::encode(folder);
+    if (stat(path.constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("The folder does not exist.");
+        if (errno == ELOOP)
+            return QStringLiteral("Its path leads round a loop of links.");
+        if (errno == ENAMETOOLONG)
+            return QStringLiteral("Its path is longer than the system allows.");
+        return QStringLiteral("The folder cannot be read: %1.").arg(qt_error_string(errno));
+    }
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("It is not a folder.");
+    if (access(path.constData(), R_OK | X_OK) != 0)
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    return {};
 }
 #else
-QList<FolderEntry> readEntries(const QString &folder)
+QString readEntries(const QString &folder, QList<FolderEntry> &entries)
 {
-    QList<FolderEntry> entries;
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
         entries.append({it.fileName(), it.fileInfo().isDir(), true});
     }
-    return entries;
+    return {};
 }
-#endif
 
-} // namespace
-
-QString folderProblem(const QString &folder)
+QString folderProblemOf(const QString &folder)
 {
     const QFileInfo info(folder);
     if (!info.exists())
@@ -69,13 +109,25 @@ QString folderProblem(const QString &folder)
         return QStringLiteral("Permission denied: the folder cannot be read.");
     return {};
 }
+#endif
+
+} // namespace
+
+QString folderProblem(const QString &folder)
+{
+    return folderProblemOf(folder);
+}
 
 FolderEnumeration::FolderEnumeration(const QString &folder)
     : m_error(folderProblem(folder))
 {
     if (!m_error.isEmpty())
         return;
-    m_entries = readEntries(folder);
+    m_error = readEntries(folder, m_entries);
+    if (!m_error.isEmpty()) {
+        m_entries.clear();
+        return;
+    }
     // readdir order is arbitrary; pages must follow the names as a person reads them.
     std::sort(m_entries.begin(), m_entries.end(), [](const FolderEntry &a, const FolderEntry &b) {
         const int folded = a.name.compare(b.name, Qt::CaseInsensitive);

@@ -4,6 +4,8 @@ namespace {
 // Big enough for a typical header in one read, small enough that skipping
 // thousands of segments reads little.
 constexpr qint64 windowSize = 4096;
+// After a jump over a skipped segment only its marker and length are wanted.
+constexpr qint64 jumpSize = 64;
 } // namespace
 
 HeaderCursor::HeaderCursor(ByteSource &source)
@@ -16,7 +18,8 @@ bool HeaderCursor::fill(qint64 count)
     const qint64 offset = m_position - m_windowStart;
     if (m_position >= m_windowStart && offset + count <= m_window.size())
         return true;
-    const qint64 wanted = std::max(count, windowSize);
+    const bool onward = m_window.isEmpty() || m_position == m_windowStart + m_window.size();
+    const qint64 wanted = std::max(count, onward ? windowSize : jumpSize);
     m_window.resize(wanted);
     m_windowStart = m_position;
     qint64 got = 0;

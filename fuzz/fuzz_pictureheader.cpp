@@ -28,6 +28,7 @@ public:
         return n;
     }
     QString errorString() const override { return {}; }
+    qint64 size() const override { return total; }
 
     static constexpr qint64 total = qint64(1) << 40;
     qint64 bytesRead = 0;

@@ -14,6 +14,7 @@ public:
     explicit HeaderCursor(ByteSource &source);
 
     qint64 position() const { return m_position; }
+    qint64 size() const { return m_source.size(); }
     void seek(qint64 position) { m_position = position; }
 
     /** Each returns false when the source ends first or cannot be read. */

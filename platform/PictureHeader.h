@@ -16,6 +16,9 @@ public:
 
     /** Returns the reason of the last failed read. */
     virtual QString errorString() const = 0;
+
+    /** Returns the length of the whole source in bytes. */
+    virtual qint64 size() const = 0;
 };
 
 struct HeaderReading {
@@ -25,10 +28,14 @@ struct HeaderReading {
 };
 
 /**
- * Reads the displayed size of the GIF or JPEG picture in source from its
- * header alone, the way browsers read it: a JPEG's markers up to its first
- * scan header, with the EXIF orientation of IFD0 applied; a GIF's blocks up
- * to its first image. Reads a bounded number of bytes and holds at most one
+ * Reads the displayed size of the picture in source from its header alone,
+ * the way browsers read it, and tells whether a browser would show it at
+ * all. The format is known from the content: GIF, JPEG, PNG, BMP or WebP.
+ * A JPEG's markers are walked up to its first scan header, checked as the
+ * browsers' decoder checks them, with the EXIF orientation of IFD0 of the
+ * first EXIF segment applied; a GIF's blocks up to its first image, the
+ * screen grown to hold that image; a PNG's chunks up to its first image
+ * data, with the orientation of its eXIf chunk. Reads a bounded number of bytes and holds at most one
  * 64 KiB segment, whatever the file holds: comment, APP and extension data
  * are skipped, never kept, and nothing after the header is read. Returns
  * early with cancelled set once cancel becomes true. Safe on any thread.

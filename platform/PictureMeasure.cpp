@@ -29,6 +29,7 @@ public:
     }
 
     QString errorString() const override { return m_device.errorString(); }
+    qint64 size() const override { return m_device.size(); }
 
 private:
     QIODevice &m_device;
@@ -39,8 +40,9 @@ private:
 class DescriptorBytes : public ByteSource
 {
 public:
-    explicit DescriptorBytes(int fd)
+    DescriptorBytes(int fd, qint64 size)
         : m_fd(fd)
+        , m_size(size)
     {
     }
 
@@ -58,9 +60,11 @@ public:
     }
 
     QString errorString() const override { return m_error; }
+    qint64 size() const override { return m_size; }
 
 private:
     int m_fd;
+    qint64 m_size;
     QString m_error;
 };
 #endif
@@ -89,7 +93,7 @@ Measurement measurePicture(const QString &path, const std::atomic<bool> *cancel)
         return refused;
     }
 #ifdef Q_OS_UNIX
-    DescriptorBytes bytes(opened.file->handle());
+    DescriptorBytes bytes(opened.file->handle(), opened.length);
     return fromReading(readPictureHeader(bytes, cancel), opened.length);
 #else
     return measurePicture(*opened.file, cancel);

@@ -6,7 +6,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     imagemagick time bc
-    chromium nodejs  # the browser test: Chromium driven by a Node script
+    chromium nodejs  # the browser tests: Chromium driven by a Node script
+    libjpeg-turbo-progs webp libimage-exiftool-perl  # the pictures the browser judges
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
 )

@@ -51,7 +51,9 @@ QString readEntries(const QString &folder, QList<FolderEntry> &entries)
         if (raw == "." || raw == "..")
             continue;
         bool isFolder = false;
+        bool isRegular = false;
 #ifdef _DIRENT_HAVE_D_TYPE
+        isRegular = entry->d_type == DT_REG;
         if (entry->d_type == DT_DIR)
             isFolder = true;
         else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
@@ -61,7 +63,7 @@ QString readEntries(const QString &folder, QList<FolderEntry> &entries)
             isFolder = fstatat(dirfd(dir), raw.constData(), &info, 0) == 0 && S_ISDIR(info.st_mode);
         }
         const QString name = NativeName::decode(raw);
-        entries.append({name, isFolder, NativeName::isValidText(name)});
+        entries.append({name, isFolder, NativeName::isValidText(name), isRegular});
     }
     const int error = errno;
     closedir(dir);
@@ -93,7 +95,7 @@ QString readEntries(const QString &folder, QList<FolderEntry> &entries)
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
-        entries.append({it.fileName(), it.fileInfo().isDir(), true});
+        entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink()});
     }
     return {};
 }
@@ -128,11 +130,23 @@ FolderEnumeration::FolderEnumeration(const QString &folder)
         m_entries.clear();
         return;
     }
-    // readdir order is arbitrary; pages must follow the names as a person reads them.
-    std::sort(m_entries.begin(), m_entries.end(), [](const FolderEntry &a, const FolderEntry &b) {
-        const int folded = a.name.compare(b.name, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a.name < b.name;
+    // readdir order is arbitrary; pages must follow the names as a person
+    // reads them. Case is folded once a name, not once a comparison.
+    QList<QString> folded(m_entries.size());
+    QList<qsizetype> order(m_entries.size());
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        folded[i] = m_entries[i].name.toCaseFolded();
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int byFolded = QStringView(folded[a]).compare(folded[b]);
+        return byFolded != 0 ? byFolded < 0 : m_entries[a].name < m_entries[b].name;
     });
+    QList<FolderEntry> sorted;
+    sorted.reserve(m_entries.size());
+    for (const qsizetype i : order)
+        sorted.append(std::move(m_entries[i]));
+    m_entries = std::move(sorted);
 }
 
 std::optional<FolderEntry> FolderEnumeration::next()

@@ -16,9 +16,9 @@
 
 namespace {
 
-QString cannotWrite(const QString &path, const QString &reason)
+QString cannotWrite(const QString &folder, const QString &name, const QString &reason)
 {
-    return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(QDir(folder).filePath(name)), reason);
 }
 
 } // namespace
@@ -41,52 +41,21 @@ QString systemReason(int error)
     }
 }
 
-// The owner's write bit counts as well, since an administrator's process
-// would otherwise replace a file the user marked read-only.
-bool isReadOnly(int folder, const char *name, const struct stat &info)
-{
-    return !(info.st_mode & S_IWUSR) || faccessat(folder, name, W_OK, 0) != 0;
-}
-
-// Why name, inside the open folder, must not be replaced; empty when it may.
-// A page is never written through a link: the link's target may be any file
-// the user owns, outside the folder.
-QString refusal(int folder, const QByteArray &name, mode_t *mode)
-{
-    struct stat info;
-    if (fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT ? QString() : systemReason(errno);
-    if (S_ISLNK(info.st_mode))
-        return QStringLiteral("It is a symbolic link; a page is never written through a link.");
-    if (S_ISDIR(info.st_mode))
-        return QStringLiteral("A folder of that name is in the way.");
-    if (!S_ISREG(info.st_mode))
-        return QStringLiteral("Something that is not a file (a pipe, socket or device) is in the way.");
-    if (isReadOnly(folder, name.constData(), info))
-        return QStringLiteral("The file is read-only.");
-    *mode = info.st_mode & 07777;
-    return {};
-}
-
-QString folderRefusal(int folder)
-{
-    struct stat info;
-    if (fstat(folder, &info) != 0)
-        return systemReason(errno);
-    if (!(info.st_mode & S_IWUSR) || faccessat(folder, ".", W_OK, 0) != 0)
-        return QStringLiteral("The folder is read-only.");
-    return {};
-}
-
 class Descriptor
 {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() { if (m_fd >= 0) ::close(m_fd); }
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
     int get() const { return m_fd; }
     int release() { return std::exchange(m_fd, -1); }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;
@@ -94,11 +63,11 @@ private:
 
 // A write cut short (a full disk, a file-size limit) returns the bytes it
 // managed; writing the rest makes the system say why it stopped.
-int writeAll(int fd, const QByteArray &contents)
+int writeAll(int fd, const char *data, qint64 size)
 {
     qint64 written = 0;
-    while (written < contents.size()) {
-        const ssize_t step = ::write(fd, contents.constData() + written, std::size_t(contents.size() - written));
+    while (written < size) {
+        const ssize_t step = ::write(fd, data + written, std::size_t(size - written));
         if (step < 0 && errno == EINTR)
             continue;
         if (step <= 0)
@@ -108,89 +77,242 @@ int writeAll(int fd, const QByteArray &contents)
     return 0;
 }
 
-// Creates a temporary file beside the page; never follows a link, never reuses a name.
-int createTemporary(int folder, const QByteArray &name, QByteArray &temporary)
+bool sameBytes(int folder, const char *name, const QByteArray &contents)
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        const int fd = openat(folder, temporary.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-// Writes the temporary file and renames it over the page; errno-style result.
-QString replaceInFolder(int folder, const QByteArray &name, const QByteArray &contents, mode_t mode)
-{
-    QByteArray temporary;
-    Descriptor file(createTemporary(folder, name, temporary));
+    Descriptor file(openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0)
-        return systemReason(errno);
-    int error = writeAll(file.get(), contents);
-    if (!error && mode && fchmod(file.get(), mode) != 0)
-        error = errno;
-    // On disk before the rename: after a power cut the page is old or whole.
-    if (!error && fdatasync(file.get()) != 0)
-        error = errno;
-    if (!error && ::close(file.release()) != 0)
-        error = errno;
-    mode_t unused = 0;
-    QString reason = error ? systemReason(error) : refusal(folder, name, &unused);
-    // renameat replaces whatever now has the name, a link included, never its target.
-    if (reason.isEmpty() && renameat(folder, temporary.constData(), folder, name.constData()) != 0)
-        reason = systemReason(errno);
-    if (!reason.isEmpty())
-        unlinkat(folder, temporary.constData(), 0);
-    return reason;
+        return false;
+    QByteArray now(contents.size() + 1, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < now.size()) {
+        const ssize_t step = ::read(file.get(), now.data() + got, std::size_t(now.size() - got));
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step <= 0)
+            break;
+        got += step;
+    }
+    return got == contents.size() && QByteArrayView(now.constData(), got) == contents;
 }
 
 } // namespace
 
-QString writeWholeFile(const QString &path, const QByteArray &contents)
+struct PageBatch::Private {
+    struct Staged {
+        QByteArray temporary;
+        QByteArray name;
+    };
+
+    QString folder;
+    Descriptor dir;
+    QString openError;
+    bool folderChecked = false;
+    QList<Staged> staged;
+
+    // Why name must not be replaced; empty when it may. A page is never
+    // written through a link: its target may be any file the user owns.
+    QString refusal(const QByteArray &name, struct stat &info, bool &exists) const
+    {
+        exists = false;
+        if (fstatat(dir.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT ? QString() : systemReason(errno);
+        exists = true;
+        if (S_ISLNK(info.st_mode))
+            return QStringLiteral("It is a symbolic link; a page is never written through a link.");
+        if (S_ISDIR(info.st_mode))
+            return QStringLiteral("A folder of that name is in the way.");
+        if (!S_ISREG(info.st_mode))
+            return QStringLiteral("Something that is not a file (a pipe, socket or device) is in the way.");
+        // The owner's write bit counts too: root would otherwise replace a page the user marked read-only.
+        if (!(info.st_mode & S_IWUSR) || (info.st_uid != geteuid() && faccessat(dir.get(), name.constData(), W_OK, 0) != 0))
+            return QStringLiteral("The file is read-only.");
+        return {};
+    }
+
+    QString folderRefusal() const
+    {
+        struct stat info;
+        if (fstat(dir.get(), &info) != 0)
+            return systemReason(errno);
+        if (info.st_nlink == 0)
+            return QStringLiteral("The folder no longer exists.");
+        if (!(info.st_mode & S_IWUSR) || faccessat(dir.get(), ".", W_OK, 0) != 0)
+            return QStringLiteral("The folder is read-only.");
+        return {};
+    }
+
+    // Creates a temporary beside the page; never follows a link, never reuses a name.
+    int createTemporary(const QByteArray &name, QByteArray &temporary) const
+    {
+        static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            temporary = name + '.';
+            for (int i = 0; i < 6; ++i)
+                temporary += letters[QRandomGenerator::global()->bounded(62)];
+            const int fd = openat(dir.get(), temporary.constData(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd >= 0 || errno != EEXIST)
+                return fd;
+        }
+        errno = EEXIST;
+        return -1;
+    }
+
+    QString writeTemporary(const QByteArray &name, const QByteArray &contents, const struct stat *existing)
+    {
+        QByteArray temporary;
+        Descriptor file(createTemporary(name, temporary));
+        if (file.get() < 0)
+            return systemReason(errno);
+        int error = writeAll(file.get(), contents.constData(), contents.size());
+        if (!error && existing && fchmod(file.get(), existing->st_mode & 07777) != 0)
+            error = errno;
+        if (!error && ::close(file.release()) != 0)
+            error = errno;
+        if (error) {
+            unlinkat(dir.get(), temporary.constData(), 0);
+            return systemReason(error);
+        }
+        staged.append({temporary, name});
+        return {};
+    }
+
+    void removeStaged()
+    {
+        for (const Staged &page : std::as_const(staged))
+            unlinkat(dir.get(), page.temporary.constData(), 0);
+        staged.clear();
+    }
+};
+
+PageBatch::PageBatch(const QString &folder)
+    : d(std::make_unique<Private>())
 {
-    const QFileInfo page(path);
-    const QByteArray folderPath = NativeName::encode(page.path());
-    const QByteArray name = NativeName::encode(page.fileName());
-    Descriptor folder(::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0)
-        return cannotWrite(path, errno == ENOTDIR ? QStringLiteral("The folder no longer exists.") : systemReason(errno));
-    mode_t mode = 0;
-    QString reason = refusal(folder.get(), name, &mode);
-    if (reason.isEmpty())
-        reason = folderRefusal(folder.get());
-    if (reason.isEmpty())
-        reason = replaceInFolder(folder.get(), name, contents, mode);
-    return reason.isEmpty() ? QString() : cannotWrite(path, reason);
+    d->folder = folder;
+    d->dir.reset(::open(NativeName::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (d->dir.get() < 0)
+        d->openError = errno == ENOTDIR ? QStringLiteral("The folder no longer exists.") : systemReason(errno);
+}
+
+PageBatch::~PageBatch()
+{
+    d->removeStaged();
+}
+
+QString PageBatch::stage(const QString &name, const QByteArray &contents)
+{
+    if (!d->openError.isEmpty())
+        return cannotWrite(d->folder, name, d->openError);
+    const QByteArray native = NativeName::encode(name);
+    struct stat info;
+    bool exists = false;
+    QString reason = d->refusal(native, info, exists);
+    if (reason.isEmpty() && !d->folderChecked) {
+        reason = d->folderRefusal(); // once a batch: the folder does not change its mode between pages
+        d->folderChecked = reason.isEmpty();
+    }
+    if (!reason.isEmpty())
+        return cannotWrite(d->folder, name, reason);
+    // An unchanged page keeps its file, and its modification time.
+    if (exists && info.st_size == contents.size() && sameBytes(d->dir.get(), native.constData(), contents))
+        return {};
+    reason = d->writeTemporary(native, contents, exists ? &info : nullptr);
+    return reason.isEmpty() ? QString() : cannotWrite(d->folder, name, reason);
+}
+
+// The order keeps the promise: every temporary is on disk before any page is
+// renamed, so after a power cut a renamed page is whole; a page not yet
+// renamed keeps its old bytes; the folder is flushed before the caller says
+// "Completed", so the renames themselves survive.
+QString PageBatch::commit()
+{
+    if (d->staged.isEmpty())
+        return {};
+#ifdef Q_OS_LINUX
+    const bool flushed = syncfs(d->dir.get()) == 0;
+#else
+    ::sync();
+    const bool flushed = true;
+#endif
+    if (!flushed) {
+        const QString reason = systemReason(errno);
+        const QString name = NativeName::decode(d->staged.first().name);
+        d->removeStaged();
+        return cannotWrite(d->folder, name, reason);
+    }
+    while (!d->staged.isEmpty()) {
+        const Private::Staged page = d->staged.takeFirst();
+        struct stat info;
+        bool exists = false;
+        // Checked again just before the rename; renameat replaces whatever has
+        // the name by then, a link included, and never its target.
+        QString reason = d->refusal(page.name, info, exists);
+        if (reason.isEmpty() && renameat(d->dir.get(), page.temporary.constData(), d->dir.get(), page.name.constData()) != 0)
+            reason = systemReason(errno);
+        if (!reason.isEmpty()) {
+            unlinkat(d->dir.get(), page.temporary.constData(), 0);
+            d->removeStaged();
+            return cannotWrite(d->folder, NativeName::decode(page.name), reason);
+        }
+    }
+    if (fsync(d->dir.get()) != 0 && errno != EINVAL)
+        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(d->folder), systemReason(errno));
+    return {};
 }
 
 #else
 
-QString writeWholeFile(const QString &path, const QByteArray &contents)
+struct PageBatch::Private {
+    QString folder;
+};
+
+PageBatch::PageBatch(const QString &folder)
+    : d(std::make_unique<Private>())
 {
+    d->folder = folder;
+}
+
+PageBatch::~PageBatch() = default;
+
+// Elsewhere each page is saved on its own, at once.
+QString PageBatch::stage(const QString &name, const QByteArray &contents)
+{
+    const QString path = QDir(d->folder).filePath(name);
     const QFileInfo file(path);
     if (file.isSymLink())
-        return cannotWrite(path, QStringLiteral("It is a symbolic link; a page is never written through a link."));
+        return cannotWrite(d->folder, name, QStringLiteral("It is a symbolic link; a page is never written through a link."));
     if (file.exists() && file.isDir())
-        return cannotWrite(path, QStringLiteral("A folder of that name is in the way."));
+        return cannotWrite(d->folder, name, QStringLiteral("A folder of that name is in the way."));
     if (file.exists() && !file.isWritable())
-        return cannotWrite(path, QStringLiteral("The file is read-only."));
-    if (!QFileInfo(file.absolutePath()).isDir())
-        return cannotWrite(path, QStringLiteral("The folder no longer exists."));
+        return cannotWrite(d->folder, name, QStringLiteral("The file is read-only."));
+    if (!QFileInfo(d->folder).isDir())
+        return cannotWrite(d->folder, name, QStringLiteral("The folder no longer exists."));
     QSaveFile out(path);
     // Unbuffered: a failed buffered write still lets commit() succeed (QTBUG-75077).
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return cannotWrite(path, out.errorString());
+        return cannotWrite(d->folder, name, out.errorString());
     if (out.write(contents) != contents.size()) {
         const QString reason = out.errorString();
         out.cancelWriting();
-        return cannotWrite(path, reason);
+        return cannotWrite(d->folder, name, reason);
     }
     if (!out.commit())
-        return cannotWrite(path, out.errorString());
+        return cannotWrite(d->folder, name, out.errorString());
+    return {};
+}
+
+QString PageBatch::commit()
+{
     return {};
 }
 
 #endif
+
+QString writeWholeFile(const QString &path, const QByteArray &contents)
+{
+    const QFileInfo page(path);
+    PageBatch batch(page.path());
+    if (QString error = batch.stage(page.fileName(), contents); !error.isEmpty())
+        return error;
+    return batch.commit();
+}

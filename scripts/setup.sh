@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    imagemagick time bc
+    imagemagick time bc strace
     chromium nodejs  # the browser tests: Chromium driven by a Node script
     libjpeg-turbo-progs webp libimage-exiftool-perl  # the pictures the browser judges
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/

@@ -337,7 +337,8 @@ private slots:
         std::fclose(raw);
         const Outcome outcome = runProgram(dir.path());
         QCOMPARE(outcome.exitCode, 0);
-        QCOMPARE(outcome.out, QByteArray("Completed\n"));
+        QVERIFY(outcome.out.startsWith("Completed\n"));
+        QCOMPARE(outcome.out.count("Completed"), 1);
         QVERIFY2(outcome.err.contains("/z\\nCompleted\\n\\x1b[2J.gif: It is not a picture that browsers show"),
                  outcome.err.constData());
         QVERIFY2(outcome.err.contains("/w\\xfe.gif: Its name is not valid text"), outcome.err.constData());

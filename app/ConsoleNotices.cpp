@@ -43,6 +43,20 @@ void ConsoleNotices::read(qint64 count, const QString &)
     }
 }
 
+void ConsoleNotices::thumbnailed(qint64 count)
+{
+    if (m_terminal) {
+        // The thumbnail count takes a line of its own below the count read.
+        if (m_lineOpen && !m_thumbnailLine)
+            printTo(stderr, QStringLiteral("\n"));
+        m_thumbnailLine = true;
+        printTo(stderr, QStringLiteral("\rThumbnails: %1").arg(count));
+        m_lineOpen = true;
+    } else {
+        printTo(stderr, QStringLiteral("Thumbnails: %1\n").arg(count));
+    }
+}
+
 void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
 {
     endProgressLine();

@@ -1,10 +1,11 @@
 #include "GenerationRun.h"
 
 #include "catalogue/GetGif.h"
+#include "pages/GalleryRun.h"
 #include "pages/WriteIndexPage.h"
 
 RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsStore *settings,
-                         const std::atomic<bool> *cancel)
+                         const std::atomic<bool> *cancel, const PageOptions &options)
 {
     CatalogueBuild build = GetGif(folder, notices, settings, cancel);
     if (build.cancelled)
@@ -13,6 +14,8 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         notices.failed(build.error);
         return RunOutcome::Failed;
     }
+    if (options.style == PageStyle::Gallery)
+        return runGallery(folder, build, notices, cancel, options);
     for (qint64 page = 1;; ++page) {
         if (cancel && cancel->load())
             return RunOutcome::Cancelled;

@@ -20,6 +20,9 @@ public:
     /** A picture was measured: count pictures read so far, path the last one. */
     virtual void read(qint64 count, const QString &path) = 0;
 
+    /** Gallery pages: count pictures have a thumbnail ready so far. */
+    virtual void thumbnailed(qint64 count) { (void)count; }
+
     /** The pages are written; skipped lists what is not on them. */
     virtual void completed(const QList<SkippedFile> &skipped) = 0;
 

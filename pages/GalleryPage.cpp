@@ -42,11 +42,32 @@ QByteArray navigation(qint64 page, qint64 pages)
     return text + "</nav>\n";
 }
 
+// As the classic pages' image sources, and stricter: a space or a bracket
+// is percent-encoded too, so the address is one that validators accept.
+QByteArray link(const QString &path)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr QByteArrayView kept = "-._~!$()*+,;=:@/";
+    QByteArray text;
+    for (const char byte : path.toUtf8()) {
+        const auto b = static_cast<unsigned char>(byte);
+        const bool alphanumeric = (b >= '0' && b <= '9') || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+        if (alphanumeric || kept.contains(byte)) {
+            text += byte;
+        } else {
+            text += '%';
+            text += hex[b >> 4];
+            text += hex[b & 0x0F];
+        }
+    }
+    return text;
+}
+
 QByteArray figure(const GalleryEntry &entry)
 {
     const QByteArray name = escaped(entry.name);
-    return "<figure><a href=\"" + PageFormat::imageSource(entry.name) + "\"><img src=\""
-        + PageFormat::imageSource(thumbnailFolder + QLatin1Char('/') + entry.thumbnail) + "\" width=\""
+    return "<figure><a href=\"" + link(entry.name) + "\"><img src=\""
+        + link(thumbnailFolder + QLatin1Char('/') + entry.thumbnail) + "\" width=\""
         + number(entry.size.width()) + "\" height=\"" + number(entry.size.height()) + "\" alt=\"" + name
         + "\" loading=\"lazy\"></a><figcaption>" + name + "<br>" + number(entry.length)
         + " bytes</figcaption></figure>\n";

@@ -157,17 +157,22 @@ Making makeThumbnails(Gallery &gallery, RunNotices &notices, const std::atomic<b
 // Thumbnails the index knows of whose picture is no longer on the pages; only those are removed.
 void removeOrphans(Gallery &gallery)
 {
+    QSet<QString> shown;
     QSet<QString> kept;
     for (const GalleryEntry &entry : std::as_const(gallery.entries)) {
-        if (entry.size.isValid())
+        if (entry.size.isValid()) {
+            shown.insert(entry.name);
             kept.insert(entry.thumbnail);
+        }
     }
-    const QHash<QString, ThumbnailRecord> known = gallery.loaded.records;
+    const QHash<QString, ThumbnailRecord> &known = gallery.loaded.records;
     for (auto it = known.begin(); it != known.end(); ++it) {
-        if (gallery.index.records.contains(it.key()) || kept.contains(it->thumbnail))
+        if (shown.contains(it.key()))
             continue;
+        gallery.index.records.remove(it.key());
         // A thumbnail that cannot be removed now stays known, to be removed by a later run.
-        if (!removeFromSubFolder(gallery.folder, GalleryPage::thumbnailFolder, it->thumbnail).isEmpty())
+        if (!kept.contains(it->thumbnail)
+            && !removeFromSubFolder(gallery.folder, GalleryPage::thumbnailFolder, it->thumbnail).isEmpty())
             gallery.index.records.insert(it.key(), it.value());
     }
 }

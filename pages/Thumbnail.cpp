@@ -95,8 +95,11 @@ QSize fittedSize(QSize size, int box)
 {
     if (size.width() <= box && size.height() <= box)
         return size;
-    const QSize fitted = size.scaled(box, box, Qt::KeepAspectRatio);
-    return fitted.expandedTo(QSize(1, 1));
+    // Rounded, not truncated: 300 x 200 gives 256 x 171, as other thumbnailers make it.
+    const auto shorter = [box](int side, int longer) { return std::max(1, int((qint64(side) * box * 2 + longer) / (2 * longer))); };
+    if (size.width() >= size.height())
+        return {box, shorter(size.height(), size.width())};
+    return {shorter(size.width(), size.height()), box};
 }
 
 QString thumbnailName(const QString &pictureName)

@@ -6,6 +6,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     imagemagick time bc
+    tidy  # the gallery pages are checked with it
+    libvips-tools  # vipsthumbnail, the benchmark's reference thumbnailer (bench/ only)
     chromium nodejs  # the browser test: Chromium driven by a Node script
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev

@@ -2,6 +2,7 @@
 
 #include "app/ConsoleNotices.h"
 #include "pages/GenerationRun.h"
+#include "pages/PageOptions.h"
 #include "platform/NativeName.h"
 
 #include <QCommandLineParser>
@@ -11,6 +12,10 @@
 #include <cstdio>
 
 namespace CommandLine {
+
+namespace {
+constexpr int maxPageSize = 10000; // more thumbnails than that make a page no browser scrolls well
+}
 
 bool wanted(int argc, char **argv)
 {
@@ -39,6 +44,14 @@ int run(int argc, char **argv)
                                       QStringLiteral("Write the pages of <folder> without opening a window."),
                                       QStringLiteral("folder"));
     parser.addOption(generate);
+    const QCommandLineOption gallery(QStringLiteral("gallery"),
+                                     QStringLiteral("Write gallery pages with thumbnails instead of the classic pages."));
+    parser.addOption(gallery);
+    const QCommandLineOption pageSize(QStringLiteral("page-size"),
+                                      QStringLiteral("Thumbnails on each gallery page (default %1).")
+                                          .arg(PageOptions::defaultGalleryPageSize),
+                                      QStringLiteral("count"));
+    parser.addOption(pageSize);
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder the window opens in."),
                                  QStringLiteral("[folder]"));
     parser.addHelpOption();
@@ -49,9 +62,20 @@ int run(int argc, char **argv)
         std::fputs("vimbrel: nothing to do; use --generate FOLDER, or no option to open the window.\n", stderr);
         return 2;
     }
+    PageOptions options;
+    if (parser.isSet(gallery))
+        options.style = PageStyle::Gallery;
+    if (parser.isSet(pageSize)) {
+        bool ok = false;
+        options.galleryPageSize = parser.value(pageSize).toInt(&ok);
+        if (!ok || options.galleryPageSize < 1 || options.galleryPageSize > maxPageSize) {
+            std::fprintf(stderr, "vimbrel: --page-size takes a whole number from 1 to %d.\n", maxPageSize);
+            return 2;
+        }
+    }
     const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(parser.value(generate)));
     ConsoleNotices notices(folder);
-    return runGeneration(folder, notices) == RunOutcome::Completed ? 0 : 1;
+    return runGeneration(folder, notices, nullptr, nullptr, options) == RunOutcome::Completed ? 0 : 1;
 }
 
 } // namespace CommandLine

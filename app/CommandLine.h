@@ -3,7 +3,8 @@
 #include <QStringList>
 
 /**
- * The headless front: --generate FOLDER, --help and --version. It needs no
+ * The headless front: --generate FOLDER (with --gallery and --page-size N
+ * for gallery pages), --help and --version. It needs no
  * display and leaves the settings entry alone.
  */
 namespace CommandLine {

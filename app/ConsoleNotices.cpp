@@ -71,6 +71,20 @@ void ConsoleNotices::noPictures()
     m_afterCompleted.append(QStringLiteral("No picture in this folder: no page was written."));
 }
 
+void ConsoleNotices::thumbnailed(qint64 count)
+{
+    if (m_terminal) {
+        // The thumbnail count takes a line of its own below the count read.
+        if (m_lineOpen && !m_thumbnailLine)
+            printTo(stderr, QStringLiteral("\n"));
+        m_thumbnailLine = true;
+        printTo(stderr, QStringLiteral("\rThumbnails: %1").arg(count));
+        m_lineOpen = true;
+    } else {
+        printTo(stderr, QStringLiteral("Thumbnails: %1\n").arg(count));
+    }
+}
+
 void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
 {
     showCount();

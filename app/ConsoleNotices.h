@@ -7,7 +7,8 @@
 #include <QStringList>
 
 /**
- * Presents a command-line run: "Read: " and the count on stderr (one redrawn
+ * Presents a command-line run: "Read: " and the count on stderr, then
+ * "Thumbnails: " and theirs for gallery pages (one redrawn
  * line on a terminal, plain lines otherwise), "Completed" on stdout, then the
  * skipped files with their reasons, and a failure as one line on stderr.
  */
@@ -20,6 +21,7 @@ public:
     void writingPages() override;
     void olderPagesLeft(const QStringList &pages) override;
     void noPictures() override;
+    void thumbnailed(qint64 count) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
@@ -36,4 +38,5 @@ private:
     qint64 m_shownCount = 0;
     QElapsedTimer m_sinceShown;
     QStringList m_afterCompleted; // said after "Completed": older pages, no picture
+    bool m_thumbnailLine = false; // the redrawn line is the thumbnail count's
 };

@@ -41,6 +41,7 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
     c.Drive1->followFolder(c.Dir1->path());
     c.Drive1->rememberFolder(c.Dir1->path());
 
+    (m_settings.pageStyle() == PageStyle::Gallery ? c.mnuGalleryPages : c.mnuClassicPages)->setChecked(true);
     connectHandlers();
     c.Command1->setFocus();
 }
@@ -79,9 +80,12 @@ void Form1::connectHandlers()
     connect(c.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(c.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(c.mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
+    connect(c.mnuClassicPages, &QAction::triggered, this, &Form1::mnuPages_Click);
+    connect(c.mnuGalleryPages, &QAction::triggered, this, &Form1::mnuPages_Click);
 
     connect(m_listing, &PictureListing::started, this, &Form1::listingStarted);
     connect(m_run, &RunController::counted, this, &Form1::showReadCount);
+    connect(m_run, &RunController::thumbnailed, this, &Form1::showThumbnailCount);
     connect(m_run, &RunController::measured, m_preview, &PicturePreview::showMeasured);
     connect(m_run, &RunController::finished, this, &Form1::runFinished);
 }
@@ -144,7 +148,9 @@ void Form1::List1_Click()
 
 void Form1::Command1_Click()
 {
-    if (!m_run->start(m_controls.Dir1->path()))
+    PageOptions options;
+    options.style = m_controls.mnuGalleryPages->isChecked() ? PageStyle::Gallery : PageStyle::Classic;
+    if (!m_run->start(m_controls.Dir1->path(), options))
         return;
     setRunning(true);
 }
@@ -158,6 +164,17 @@ void Form1::mnuAbout_Click()
 {
     frmAbout about(this);
     about.exec();
+}
+
+void Form1::mnuPages_Click()
+{
+    // A settings failure costs only the choice at the next start.
+    m_settings.savePageStyle(m_controls.mnuGalleryPages->isChecked() ? PageStyle::Gallery : PageStyle::Classic);
+}
+
+void Form1::showThumbnailCount(qint64 count)
+{
+    Captions::set(m_controls.Label5, QStringLiteral("Thumbnails: ") + QString::number(count));
 }
 
 void Form1::showReadCount(qint64 count)

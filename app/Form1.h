@@ -69,8 +69,10 @@ private:
     void Command1_Click();
     void Command3_Click();
     void mnuAbout_Click();
+    void mnuPages_Click();
 
     void showReadCount(qint64 count);
+    void showThumbnailCount(qint64 count);
     void runFinished(RunOutcome outcome, const QList<SkippedFile> &skipped, const QString &failure);
     void setRunning(bool running);
 

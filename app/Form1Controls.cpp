@@ -3,10 +3,12 @@
 #include "app/DriveList.h"
 #include "app/FolderList.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -97,6 +99,24 @@ QLabel *makeLabel(QWidget *client, const char *name, const QString &caption = {}
     return label;
 }
 
+// The page style: two exclusive items; the window checks the stored one.
+void addPagesMenu(QMainWindow *window, Form1Controls &c)
+{
+    QMenu *pages = window->menuBar()->addMenu(QStringLiteral("&Pages"));
+    pages->setObjectName(QStringLiteral("mnuPages"));
+    auto *styles = new QActionGroup(pages);
+    styles->setExclusive(true);
+    c.mnuClassicPages = pages->addAction(QStringLiteral("Classic pages"));
+    c.mnuClassicPages->setObjectName(QStringLiteral("mnuClassicPages"));
+    c.mnuGalleryPages = pages->addAction(QStringLiteral("Gallery pages with thumbnails"));
+    c.mnuGalleryPages->setObjectName(QStringLiteral("mnuGalleryPages"));
+    for (QAction *item : {c.mnuClassicPages, c.mnuGalleryPages}) {
+        item->setCheckable(true);
+        styles->addAction(item);
+    }
+    c.mnuClassicPages->setChecked(true);
+}
+
 } // namespace
 
 QRect Form1Controls::designGeometry(const QString &objectName)
@@ -142,6 +162,7 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
 
     c.mnuAbout = window->menuBar()->addAction(QStringLiteral("&About"));
     c.mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    addPagesMenu(window, c);
 
     c.fitCaptions();
     return c;

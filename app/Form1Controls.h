@@ -5,6 +5,7 @@
 class DriveList;
 class FolderList;
 class QAction;
+class QActionGroup;
 class QFrame;
 class QLabel;
 class QListWidget;
@@ -37,7 +38,9 @@ struct Form1Controls {
     QLabel *Label5 = nullptr; // pictures read during a run
     QPushButton *Command1 = nullptr; // generate
     QPushButton *Command3 = nullptr; // close
-    QAction *mnuAbout = nullptr;     // the menu bar's only item
+    QAction *mnuAbout = nullptr;     // the menu bar's first item
+    QAction *mnuClassicPages = nullptr; // in the "Pages" menu beside it, exclusive with
+    QAction *mnuGalleryPages = nullptr; // the gallery item
 
     /** Creates the controls on client and the menu item on window's menu bar, in tab order. */
     static Form1Controls create(QMainWindow *window, QWidget *client);

@@ -32,7 +32,7 @@ bool RunController::isRunning() const
     return m_running;
 }
 
-bool RunController::start(const QString &folder)
+bool RunController::start(const QString &folder, const PageOptions &options)
 {
     if (isRunning())
         return false;
@@ -41,14 +41,15 @@ bool RunController::start(const QString &folder)
     m_cancel.store(false);
     m_notices.reset();
     m_latestCount = 0;
+    m_latestThumbnails = -1;
     m_latestPath.clear();
     m_shownPath.clear();
 
     SettingsStore *settings = &m_settings;
     WindowNotices *notices = &m_notices;
     const std::atomic<bool> *cancel = &m_cancel;
-    m_watcher.setFuture(QtConcurrent::run([folder, settings, notices, cancel] {
-        return runGeneration(folder, *notices, settings, cancel);
+    m_watcher.setFuture(QtConcurrent::run([folder, settings, notices, cancel, options] {
+        return runGeneration(folder, *notices, settings, cancel, options);
     }));
     m_pictureTimer.start();
     return true;
@@ -70,13 +71,19 @@ void RunController::takeProgress()
     if (m_discarded)
         return;
     const WindowNotices::Progress progress = m_notices.takeProgress();
-    if (progress.count <= m_latestCount)
-        return; // nothing new; with nothing measured the label keeps what it shows
-    m_latestCount = progress.count;
-    m_latestPath = progress.path;
-    emit counted(progress.count);
-    if (m_shownPath.isEmpty())
-        showLatestPicture(); // the first picture at once, the others on the timer
+    // With nothing new measured the label keeps what it shows.
+    if (progress.count > m_latestCount) {
+        m_latestCount = progress.count;
+        m_latestPath = progress.path;
+        emit counted(progress.count);
+        if (m_shownPath.isEmpty())
+            showLatestPicture(); // the first picture at once, the others on the timer
+    }
+    // Thumbnails come after the reading, so their count is the one left showing.
+    if (progress.thumbnails > m_latestThumbnails) {
+        m_latestThumbnails = progress.thumbnails;
+        emit thumbnailed(progress.thumbnails);
+    }
 }
 
 void RunController::showLatestPicture()

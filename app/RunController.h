@@ -29,7 +29,7 @@ public:
     bool isRunning() const;
 
     /** Starts a run over folder; returns false when a run is already in progress. */
-    bool start(const QString &folder);
+    bool start(const QString &folder, const PageOptions &options = {});
 
     /**
      * Stops a run in progress and waits for it. The run stops between two
@@ -44,6 +44,9 @@ signals:
 
     /** A measured picture to show: a few a second at most, ending on the last one measured. */
     void measured(const QString &path);
+
+    /** Gallery pages: the number of pictures whose thumbnail is ready. */
+    void thumbnailed(qint64 count);
 
     /** The run ended. skipped lists what is not on the pages; failure is set when it failed. */
     void finished(RunOutcome outcome, const QList<SkippedFile> &skipped, const QString &failure);
@@ -60,6 +63,7 @@ private:
     WindowNotices m_notices;
     std::atomic<bool> m_cancel{false};
     qint64 m_latestCount = 0;
+    qint64 m_latestThumbnails = -1;
     QString m_latestPath;
     QString m_shownPath;
     bool m_running = false;   // from start() until finished() or cancelAndWait()

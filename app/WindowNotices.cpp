@@ -11,8 +11,23 @@ void WindowNotices::read(qint64 count, const QString &path)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_progress = {count, path};
+        m_progress.count = count;
+        m_progress.path = path;
     }
+    signalProgress();
+}
+
+void WindowNotices::thumbnailed(qint64 count)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_progress.thumbnails = count;
+    }
+    signalProgress();
+}
+
+void WindowNotices::signalProgress()
+{
     // Stored before the flag is tested: a reader that cleared the flag either
     // sees this progress now or gets another signal for it.
     if (!m_signalPending.exchange(true))

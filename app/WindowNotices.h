@@ -25,11 +25,13 @@ public:
     struct Progress {
         qint64 count = 0;
         QString path; // the last picture measured
+        qint64 thumbnails = -1; // gallery pages: thumbnails ready; -1 before any
     };
 
     explicit WindowNotices(QObject *parent = nullptr);
 
     void read(qint64 count, const QString &path) override;
+    void thumbnailed(qint64 count) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
@@ -54,5 +56,7 @@ private:
     Progress m_progress;
     QList<SkippedFile> m_skipped;
     QString m_failure;
+    void signalProgress();
+
     std::atomic<bool> m_signalPending{false};
 };

@@ -1,6 +1,7 @@
 #include "GenerationRun.h"
 
 #include "catalogue/GetGif.h"
+#include "pages/GalleryRun.h"
 #include "pages/PageFormat.h"
 #include "pages/WriteIndexPage.h"
 #include "platform/PageOutput.h"
@@ -24,7 +25,7 @@ QStringList olderPages(QList<qint64> existing, qint64 written)
 } // namespace
 
 RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsStore *settings,
-                         const std::atomic<bool> *cancel)
+                         const std::atomic<bool> *cancel, const PageOptions &options)
 {
     CatalogueBuild build = GetGif(folder, notices, settings, cancel);
     if (build.cancelled)
@@ -34,6 +35,8 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         return RunOutcome::Failed;
     }
     notices.writingPages();
+    if (options.style == PageStyle::Gallery)
+        return runGallery(folder, build, notices, cancel, options);
     const bool anyPicture = !build.catalogue.isEmpty();
     PageBatch batch(folder);
     qint64 page = 0;

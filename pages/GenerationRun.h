@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/PageOptions.h"
 #include "platform/RunNotices.h"
 
 #include <QString>
@@ -17,6 +18,7 @@ enum class RunOutcome { Completed, Failed, Cancelled };
  * or neither when cancelled. When settings is given, folder is saved as the
  * last folder used. Runs on any thread; cancel is checked between pictures
  * and between pages, so a cancelled run never leaves a page half written.
+ * options.style chooses gallery pages with thumbnails instead (runGallery).
  */
 RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsStore *settings = nullptr,
-                         const std::atomic<bool> *cancel = nullptr);
+                         const std::atomic<bool> *cancel = nullptr, const PageOptions &options = {});

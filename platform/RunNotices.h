@@ -33,6 +33,9 @@ public:
     /** The folder holds no picture, so no page was written; told just before completed(). */
     virtual void noPictures() {}
 
+    /** Gallery pages: count pictures have a thumbnail ready so far. */
+    virtual void thumbnailed(qint64 count) { (void)count; }
+
     /** The pages are written; skipped lists what is not on them. */
     virtual void completed(const QList<SkippedFile> &skipped) = 0;
 

@@ -8,6 +8,9 @@ namespace {
 
 const QString groupName = QStringLiteral("Divers");
 const QString keyName = QStringLiteral("Path");
+const QString styleKey = QStringLiteral("PageStyle");
+const QString galleryValue = QStringLiteral("Gallery");
+const QString classicValue = QStringLiteral("Classic");
 
 // A fresh QSettings per use: cheap, and safe when the run saves from a worker thread.
 std::unique_ptr<QSettings> openSettings(const QString &iniFile)
@@ -34,6 +37,22 @@ bool QSettingsStore::savePath(const QString &folder)
 {
     const auto settings = openSettings(m_iniFile);
     settings->setValue(groupName + QLatin1Char('/') + keyName, folder);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+PageStyle QSettingsStore::pageStyle() const
+{
+    const auto settings = openSettings(m_iniFile);
+    const QString stored = settings->value(groupName + QLatin1Char('/') + styleKey).toString();
+    return stored == galleryValue ? PageStyle::Gallery : PageStyle::Classic;
+}
+
+bool QSettingsStore::savePageStyle(PageStyle style)
+{
+    const auto settings = openSettings(m_iniFile);
+    settings->setValue(groupName + QLatin1Char('/') + styleKey,
+                       style == PageStyle::Gallery ? galleryValue : classicValue);
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

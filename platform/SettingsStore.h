@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/PageStyle.h"
+
 #include <QString>
 
-/** The per-user settings entry: the folder of the last generation run. */
+/** The per-user settings entry: the folder of the last generation run and the page style. */
 class SettingsStore
 {
 public:
@@ -13,11 +15,18 @@ public:
 
     /** Stores folder for the next start; returns false when it could not be saved. */
     virtual bool savePath(const QString &folder) = 0;
+
+    /** Returns the page style chosen in the window; classic unless another is stored. */
+    virtual PageStyle pageStyle() const { return PageStyle::Classic; }
+
+    /** Stores style for the next start; returns false when it could not be saved. */
+    virtual bool savePageStyle(PageStyle) { return false; }
 };
 
 /**
  * The settings entry kept through QSettings: organisation and application
- * "Vimbrel", group "Divers", key "Path". An ini file name, when given,
+ * "Vimbrel", group "Divers", keys "Path" and "PageStyle" ("Classic" or
+ * "Gallery"; absent or anything else reads as classic). An ini file name, when given,
  * replaces the user's store (tests use it). Safe to use from any thread.
  */
 class QSettingsStore : public SettingsStore
@@ -27,6 +36,8 @@ public:
 
     QString path() const override;
     bool savePath(const QString &folder) override;
+    PageStyle pageStyle() const override;
+    bool savePageStyle(PageStyle style) override;
 
 private:
     QString m_iniFile;

@@ -8,6 +8,8 @@ packages=(
     imagemagick time bc strace
     chromium nodejs  # the browser tests: Chromium driven by a Node script
     libjpeg-turbo-progs webp libimage-exiftool-perl  # the pictures the browser judges
+    tidy  # the gallery pages are checked with it
+    libvips-tools  # vipsthumbnail, the benchmark's reference thumbnailer (bench/ only)
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
 )

@@ -179,6 +179,33 @@ private slots:
         QCOMPARE(kept.readAll(), QByteArray("keep me"));
     }
 
+    void galleryIsChosenOnTheCommandLine()
+    {
+        QTemporaryDir folder;
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("p%1.jpg").arg(i)), TestPictures::jpeg(300, 200)));
+        Outcome outcome = runProgram({"--generate", folder.path(), "--gallery", "--page-size", "2"});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\n"));
+        QVERIFY2(outcome.err.contains("Read: 5") && outcome.err.contains("Thumbnails: 5"), qPrintable(outcome.err));
+        QVERIFY(TestPictures::readFile(folder.filePath("index1.htm")).startsWith("<!DOCTYPE html>"));
+        QVERIFY(QFile::exists(folder.filePath("index3.htm")));
+        QVERIFY(QFile::exists(folder.filePath("thumbnails/p4.jpg.jpg")));
+        QVERIFY(!TestPictures::readFile(m_home.filePath("config/Vimbrel/Vimbrel.conf")).contains("PageStyle"));
+
+        // Without --gallery the classic pages come back, over the gallery's.
+        outcome = runProgram({"--generate", folder.path()});
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY(TestPictures::readFile(folder.filePath("index1.htm")).startsWith("<!DOCTYPE HTML PUBLIC"));
+        QVERIFY(!outcome.err.contains("Thumbnails"));
+
+        outcome = runProgram({"--generate", folder.path(), "--gallery", "--page-size", "0"});
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY(outcome.err.contains("--page-size"));
+        outcome = runProgram({"--help"});
+        QVERIFY(outcome.out.contains("--gallery") && outcome.out.contains("--page-size <count>"));
+    }
+
     void versionAndHelp()
     {
         Outcome outcome = runProgram({"--version"});

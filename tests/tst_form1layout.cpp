@@ -5,8 +5,10 @@
 #include "support/WindowFakes.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -151,13 +153,24 @@ private slots:
                  qPrintable(QStringLiteral("off centre by %1,%2").arg(offset.x()).arg(offset.y())));
     }
 
-    void menuBarHoldsOnlyAbout()
+    void menuBarHoldsAboutAndPages()
     {
         const QList<QAction *> actions = m_window->menuBar()->actions();
-        QCOMPARE(actions.size(), 1);
+        QCOMPARE(actions.size(), 2);
         QCOMPARE(actions.first()->objectName(), QStringLiteral("mnuAbout"));
         QCOMPARE(actions.first()->text(), QStringLiteral("&About"));
         QVERIFY(!actions.first()->menu());
+        QCOMPARE(actions.last()->text(), QStringLiteral("&Pages"));
+        const QMenu *pages = actions.last()->menu();
+        QVERIFY(pages);
+        QStringList items;
+        for (const QAction *item : pages->actions()) {
+            items << item->text();
+            QVERIFY(item->isCheckable());
+            QVERIFY(item->actionGroup() && item->actionGroup()->isExclusive());
+        }
+        QCOMPARE(items, QStringList({"Classic pages", "Gallery pages with thumbnails"}));
+        QVERIFY(pages->actions().first()->isChecked()); // classic unless chosen otherwise
     }
 
     void viewportAndHolder()

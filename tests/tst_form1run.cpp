@@ -6,6 +6,7 @@
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
 
+#include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
@@ -174,6 +175,33 @@ private slots:
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3")); // nothing read, nothing counted
         QVERIFY(!QFile::exists(folder("empty/index1.htm")));
         QCOMPARE(m_settings->path(), folder("empty"));
+    }
+
+    void pagesMenuChoosesAndRemembersTheStyle()
+    {
+        QVERIFY(writeGifs(folder("pics"), 3));
+        openWindowOn("pics");
+        QVERIFY(c().mnuClassicPages->isChecked());
+        QVERIFY(!c().mnuGalleryPages->isChecked());
+        QCOMPARE(c().mnuGalleryPages->text(), QStringLiteral("Gallery pages with thumbnails"));
+        c().mnuGalleryPages->trigger();
+        QVERIFY(!c().mnuClassicPages->isChecked()); // one group: checking one clears the other
+        QCOMPARE(m_settings->pageStyle(), PageStyle::Gallery);
+
+        QVERIFY(runAndWait());
+        QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
+        QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE html>"));
+        QVERIFY(QFile::exists(folder("pics/thumbnails/p0001.gif.jpg")));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Thumbnails: 3"));
+
+        // The next window opens on the stored choice; classic again gives the classic pages.
+        openWindowOn("pics");
+        QVERIFY(c().mnuGalleryPages->isChecked());
+        c().mnuClassicPages->trigger();
+        QCOMPARE(m_settings->pageStyle(), PageStyle::Classic);
+        QVERIFY(runAndWait());
+        QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE HTML PUBLIC"));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3"));
     }
 
     // Whether the close lands before or after the last page, no page is left

@@ -1,0 +1,369 @@
+// Gallery pages with thumbnails: the pages, the thumbnails, re-runs and links.
+#include "pages/GenerationRun.h"
+#include "pages/Thumbnail.h"
+#include "platform/SettingsStore.h"
+#include "support/PageFiles.h"
+#include "support/TestPictures.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct PageThumbnail {
+    QString link;      // the href around the thumbnail
+    QString source;    // the thumbnail's src, relative to the page
+    QSize size;        // width and height the page gives
+};
+
+QList<PageThumbnail> thumbnailsOf(const QByteArray &page)
+{
+    static const QRegularExpression figure(QStringLiteral(
+        "<a href=\"([^\"]*)\"><img src=\"([^\"]*)\" width=\"(\\d+)\" height=\"(\\d+)\" alt=\"[^\"]*\" loading=\"lazy\"></a>"));
+    QList<PageThumbnail> found;
+    for (auto it = figure.globalMatch(QString::fromUtf8(page)); it.hasNext();) {
+        const auto match = it.next();
+        found.append({match.captured(1), match.captured(2), QSize(match.captured(3).toInt(), match.captured(4).toInt())});
+    }
+    return found;
+}
+
+// Smooth bands in three directions: detail a thumbnailer must keep, no noise it cannot.
+QByteArray patternJpeg(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(128 + int(100 * std::sin(x / 37.0)), 128 + int(100 * std::cos(y / 29.0)),
+                           128 + int(100 * std::sin((x + y) / 53.0)));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(92);
+    writer.write(image);
+    return bytes;
+}
+
+double psnr(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            for (const int d : {qRed(p[col]) - qRed(q[col]), qGreen(p[col]) - qGreen(q[col]), qBlue(p[col]) - qBlue(q[col])})
+                sum += double(d) * d;
+        }
+    }
+    const double mse = sum / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+QDateTime modified(const QString &path)
+{
+    return QFileInfo(path).fileTime(QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
+class GalleryTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_temp;
+    QString path(const QString &name) const { return m_temp->filePath(name); }
+    QString thumbnail(const QString &picture) const { return path(QStringLiteral("thumbnails/") + picture + ".jpg"); }
+
+    RunOutcome runGallery(PageFiles::Recorder &notices, int pageSize = PageOptions::defaultGalleryPageSize)
+    {
+        PageOptions options;
+        options.style = PageStyle::Gallery;
+        options.galleryPageSize = pageSize;
+        return runGeneration(m_temp->path(), notices, nullptr, nullptr, options);
+    }
+
+    void writePictures(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+            QVERIFY(TestPictures::writeFile(path(name), TestPictures::jpeg(300 + 10 * i, 200)));
+        }
+    }
+
+private slots:
+    void init()
+    {
+        m_temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_temp->isValid());
+    }
+
+    void cleanup() { m_temp.reset(); }
+
+    void pagesPassTidy()
+    {
+        const QString tidy = QStandardPaths::findExecutable(QStringLiteral("tidy"));
+        if (tidy.isEmpty())
+            QFAIL("tidy is not installed (scripts/setup.sh installs it)");
+        writePictures(5);
+        QVERIFY(TestPictures::writeFile(path(QString::fromUtf8("été & <co\"l>.gif")), TestPictures::gif(40, 30)));
+        QVERIFY(TestPictures::writeFile(path("50% #1?.jpg"), TestPictures::jpeg(20, 20)));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices, 3), RunOutcome::Completed);
+        const QMap<QString, QByteArray> pages = PageFiles::pages(m_temp->path());
+        QCOMPARE(pages.keys(), QStringList({"index1.htm", "index2.htm", "index3.htm"}));
+        for (const QString &name : pages.keys()) {
+            QProcess process;
+            process.start(tidy, {"-e", "-q", path(name)});
+            QVERIFY(process.waitForFinished(30000));
+            // Debian 12's tidy (5.6) predates loading="lazy", standard HTML since 2020, and
+            // calls it proprietary; that one warning is expected, any other fails.
+            QStringList said = QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+            said.removeIf([](const QString &line) { return line.endsWith(R"(Warning: <img> proprietary attribute "loading")"); });
+            QVERIFY2(process.exitCode() <= 1 && said.isEmpty(), qPrintable(name + ": tidy says\n" + said.join('\n')));
+        }
+        QVERIFY(pages["index1.htm"].contains("<title>" + QFileInfo(m_temp->path()).fileName().toUtf8()));
+        QVERIFY(pages["index2.htm"].contains("href=\"index1.htm\""));
+        QVERIFY(pages["index2.htm"].contains("href=\"index3.htm\""));
+        QVERIFY(pages["index2.htm"].contains("Page 2 of 3"));
+    }
+
+    void thumbnailsMatchTheirPages()
+    {
+        writePictures(3);
+        QVERIFY(TestPictures::writeFile(path("small.gif"), TestPictures::gif(40, 30)));
+        QVERIFY(TestPictures::writeFile(path("turned.jpg"),
+                                        TestPictures::withExifOrientation(TestPictures::jpeg(400, 300), 6)));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Completed);
+        const QList<PageThumbnail> shown = thumbnailsOf(TestPictures::readFile(path("index1.htm")));
+        QCOMPARE(shown.size(), 5);
+        for (const PageThumbnail &entry : shown) {
+            QVERIFY(entry.source.startsWith("thumbnails/"));
+            QCOMPARE(QImageReader(path(entry.source)).size(), entry.size);
+            QVERIFY(QFile::exists(path(entry.link)));
+            QVERIFY(entry.size.width() <= 256 && entry.size.height() <= 256);
+        }
+        QCOMPARE(QImageReader(thumbnail("small.gif")).size(), QSize(40, 30)); // never enlarged
+        QCOMPARE(QImageReader(thumbnail("turned.jpg")).size(), QSize(192, 256)); // upright, so portrait
+        QCOMPARE(QImageReader(thumbnail("p00.jpg")).size(), QSize(256, 171));
+        QCOMPARE(notices.completions, 1);
+    }
+
+    void thumbnailsAreFaithful_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("upright") << 1;
+        QTest::newRow("orientation 6") << 6;
+        QTest::newRow("orientation 3") << 3;
+    }
+
+    void thumbnailsAreFaithful()
+    {
+        QFETCH(int, orientation);
+        const QString convert = QStandardPaths::findExecutable(QStringLiteral("convert"));
+        if (convert.isEmpty())
+            QFAIL("ImageMagick's convert is not installed");
+        QVERIFY(TestPictures::writeFile(path("photo.jpg"),
+                                        TestPictures::withExifOrientation(patternJpeg(1600, 1200), orientation)));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Completed);
+        const QImage made(thumbnail("photo.jpg"));
+        QVERIFY(!made.isNull());
+        const QString size = QStringLiteral("%1x%2!").arg(made.width()).arg(made.height());
+        QCOMPARE(QProcess::execute(convert, {path("photo.jpg"), "-auto-orient", "-resize", size, path("ref.png")}), 0);
+        const QImage reference(path("ref.png"));
+        QCOMPARE(reference.size(), made.size());
+        const double decibels = psnr(made, reference);
+        QVERIFY2(decibels >= 30, qPrintable(QStringLiteral("PSNR %1 dB").arg(decibels)));
+    }
+
+    void animatedGifGivesItsFirstFrame()
+    {
+        const QString convert = QStandardPaths::findExecutable(QStringLiteral("convert"));
+        if (convert.isEmpty())
+            QFAIL("ImageMagick's convert is not installed");
+        QCOMPARE(QProcess::execute(convert, {"-delay", "10", "-size", "60x40", "xc:red", "xc:blue", path("anim.gif")}), 0);
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Completed);
+        const QImage still(thumbnail("anim.gif"));
+        QCOMPARE(still.size(), QSize(60, 40));
+        QVERIFY(qRed(still.pixel(30, 20)) > 200 && qBlue(still.pixel(30, 20)) < 60);
+        QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).first().link, QStringLiteral("anim.gif"));
+    }
+
+    void rerunTouchesOnlyNewAndChanged()
+    {
+        writePictures(4);
+        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/mine.jpg"), "the user's own file"));
+        PageFiles::Recorder first;
+        QCOMPARE(runGallery(first), RunOutcome::Completed);
+        // Marks every thumbnail with an old time: a thumbnail made again gets a new one.
+        const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-10);
+        for (int i = 0; i < 4; ++i) {
+            QFile file(thumbnail(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'))));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        QVERIFY(TestPictures::writeFile(path("p01.jpg"), TestPictures::jpeg(200, 400)));    // changed
+        QVERIFY(QFile::remove(path("p02.jpg")));                                           // gone
+        QVERIFY(TestPictures::writeFile(path("p09.jpg"), TestPictures::jpeg(100, 100)));    // new
+
+        PageFiles::Recorder second;
+        QCOMPARE(runGallery(second), RunOutcome::Completed);
+        QCOMPARE(modified(thumbnail("p00.jpg")), old);
+        QCOMPARE(modified(thumbnail("p03.jpg")), old);
+        QVERIFY(modified(thumbnail("p01.jpg")) > old);
+        QCOMPARE(QImageReader(thumbnail("p01.jpg")).size(), QSize(128, 256));
+        QVERIFY(QFile::exists(thumbnail("p09.jpg")));
+        QVERIFY(!QFile::exists(thumbnail("p02.jpg")));
+        QCOMPARE(TestPictures::readFile(path("thumbnails/mine.jpg")), QByteArray("the user's own file"));
+        QStringList expected{"index.json", "mine.jpg", "p00.jpg.jpg", "p01.jpg.jpg", "p03.jpg.jpg", "p09.jpg.jpg"};
+        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).size(), 4);
+    }
+
+    void deletedThumbnailIsMadeAgain()
+    {
+        writePictures(2);
+        PageFiles::Recorder first;
+        QCOMPARE(runGallery(first), RunOutcome::Completed);
+        QVERIFY(QFile::remove(thumbnail("p00.jpg")));
+        PageFiles::Recorder second;
+        QCOMPARE(runGallery(second), RunOutcome::Completed);
+        QVERIFY(QFile::exists(thumbnail("p00.jpg")));
+    }
+
+    void linkNamedThumbnailsIsRefused()
+    {
+        writePictures(2);
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), path("thumbnails")));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Failed);
+        QCOMPARE(notices.failures.size(), 1);
+        QVERIFY2(notices.failures.first().contains("symbolic link"), qPrintable(notices.failures.first()));
+        QVERIFY(notices.failures.first().contains(QDir::toNativeSeparators(path("thumbnails"))));
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QVERIFY(!QFile::exists(path("index1.htm")));
+    }
+
+    void fileNamedThumbnailsIsRefused()
+    {
+        writePictures(1);
+        QVERIFY(TestPictures::writeFile(path("thumbnails"), "a file"));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Failed);
+        QVERIFY(notices.failures.value(0).contains("not a folder"));
+        QCOMPARE(TestPictures::readFile(path("thumbnails")), QByteArray("a file"));
+    }
+
+    void linkAtAThumbnailsNameIsRefused()
+    {
+        writePictures(1);
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath("precious.txt");
+        QVERIFY(TestPictures::writeFile(target, "keep"));
+        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
+        QVERIFY(QFile::link(target, thumbnail("p00.jpg")));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Failed);
+        QVERIFY2(notices.failures.value(0).contains("symbolic link"), qPrintable(notices.failures.value(0)));
+        QCOMPARE(TestPictures::readFile(target), QByteArray("keep"));
+        QVERIFY(QFileInfo(thumbnail("p00.jpg")).isSymLink());
+    }
+
+    void badPicturesAreSkippedAndReported()
+    {
+        writePictures(1);
+        // A header that measures, with no picture behind it.
+        QVERIFY(TestPictures::writeFile(path("cut.jpg"), TestPictures::jpeg(500, 400).left(400)));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices), RunOutcome::Completed);
+        QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).size(), 1);
+        QCOMPARE(notices.skipped.size(), 1);
+        QCOMPARE(notices.skipped.first().name, QStringLiteral("cut.jpg"));
+        QVERIFY(!QFile::exists(thumbnail("cut.jpg")));
+    }
+
+    void classicPagesUnchangedByTheOption()
+    {
+        writePictures(12);
+        PageFiles::Recorder classic;
+        QCOMPARE(runGeneration(m_temp->path(), classic), RunOutcome::Completed);
+        const QMap<QString, QByteArray> before = PageFiles::pages(m_temp->path());
+        QCOMPARE(before.size(), 2);
+        QVERIFY(before.first().startsWith("<!DOCTYPE HTML PUBLIC"));
+
+        PageFiles::Recorder gallery;
+        QCOMPARE(runGallery(gallery), RunOutcome::Completed);
+        QVERIFY(PageFiles::pages(m_temp->path()).value("index1.htm").startsWith("<!DOCTYPE html>"));
+
+        PageFiles::Recorder again;
+        QCOMPARE(runGeneration(m_temp->path(), again, nullptr, nullptr, PageOptions{}), RunOutcome::Completed);
+        QCOMPARE(PageFiles::pages(m_temp->path()), before);
+    }
+
+    void pageStyleSetting()
+    {
+        const QString ini = path("settings.ini");
+        QSettingsStore store(ini);
+        QCOMPARE(store.pageStyle(), PageStyle::Classic);
+        QVERIFY(store.savePath("/pictures"));
+        QVERIFY(store.savePageStyle(PageStyle::Gallery));
+        QCOMPARE(QSettingsStore(ini).pageStyle(), PageStyle::Gallery);
+        QCOMPARE(QSettingsStore(ini).path(), QStringLiteral("/pictures"));
+        QVERIFY(store.savePageStyle(PageStyle::Classic));
+        QCOMPARE(QSettingsStore(ini).pageStyle(), PageStyle::Classic);
+        QVERIFY(TestPictures::writeFile(ini, "[Divers]\nPath=/x\nPageStyle=Mosaic\n"));
+        QCOMPARE(QSettingsStore(ini).pageStyle(), PageStyle::Classic);
+        QCOMPARE(QSettingsStore(ini).path(), QStringLiteral("/x"));
+    }
+
+    void fittedSizes_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QSize>("fitted");
+        QTest::newRow("landscape") << QSize(4000, 3000) << QSize(256, 192);
+        QTest::newRow("portrait") << QSize(3000, 4000) << QSize(192, 256);
+        QTest::newRow("small") << QSize(100, 20) << QSize(100, 20);
+        QTest::newRow("thin") << QSize(10000, 1) << QSize(256, 1);
+    }
+
+    void fittedSizes()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QSize, fitted);
+        QCOMPARE(fittedSize(size, 256), fitted);
+    }
+
+    void longNamesGetADigest()
+    {
+        const QString name = QString(250, QLatin1Char('a')) + ".jpg";
+        const QString made = thumbnailName(name);
+        QVERIFY(made.toUtf8().size() <= 255);
+        QVERIFY(made.endsWith(".jpg"));
+        QCOMPARE(thumbnailName("x.gif"), QStringLiteral("x.gif.jpg"));
+    }
+};
+
+QTEST_GUILESS_MAIN(GalleryTest)
+#include "tst_gallery.moc"

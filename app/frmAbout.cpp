@@ -1,8 +1,8 @@
 #include "frmAbout.h"
 
+#include "app/ProgramIcon.h"
 #include "platform/ProgramInfo.h"
 
-#include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -64,7 +64,7 @@ frmAbout::frmAbout(QWidget *parent)
 {
     setModal(true);
     setFixedSize(382, 300);
-    setWindowIcon(QIcon(QStringLiteral(":/vimbrel/vimbrel.ico")));
+    setWindowIcon(programIcon());
     placeControls();
     Form_Load();
 

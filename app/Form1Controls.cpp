@@ -1,5 +1,6 @@
 #include "Form1Controls.h"
 
+#include "app/CommandButton.h"
 #include "app/DriveList.h"
 #include "app/FolderList.h"
 
@@ -112,7 +113,7 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
 {
     Form1Controls c;
     // Created in tab order, which QWidget::setTabOrder then confirms.
-    c.Command1 = place(new QPushButton(QStringLiteral("Genarate Html"), client), "Command1");
+    c.Command1 = place(new CommandButton(QStringLiteral("Genarate Html"), client), "Command1");
     c.Drive1 = place(new DriveList(client), "Drive1");
     c.Dir1 = place(new FolderList(client), "Dir1");
     c.Label1 = makeLabel(client, "Label1");
@@ -125,15 +126,9 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
     c.HScroll1 = makeScrollBar(client, Qt::Horizontal, "HScroll1");
     c.VScroll1 = makeScrollBar(client, Qt::Vertical, "VScroll1");
     c.Label3 = makeLabel(client, "Label3");
-    c.Command3 = place(new QPushButton(QStringLiteral("&Close"), client), "Command3");
+    c.Command3 = place(new CommandButton(QStringLiteral("&Close"), client), "Command3");
     c.Label4 = makeLabel(client, "Label4", QStringLiteral("Picture size:"));
     c.Label5 = makeLabel(client, "Label5");
-
-    // Neither button answers Enter unless it has the focus, nor Esc.
-    for (QPushButton *button : {c.Command1, c.Command3}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
 
     const QList<QWidget *> tabOrder = {c.Command1, c.Drive1,   c.Dir1,     c.List1,   c.Picture1,
                                        c.Picture2, c.HScroll1, c.VScroll1, c.Command3};

@@ -2,6 +2,7 @@
 
 #include "app/ConsoleNotices.h"
 #include "pages/GenerationRun.h"
+#include "platform/NativeName.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -20,7 +21,15 @@ bool wanted(int argc, char **argv)
     return false;
 }
 
-int run()
+QStringList arguments(int argc, char **argv)
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list.append(NativeName::decode(argv[i]));
+    return list;
+}
+
+int run(int argc, char **argv)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -34,7 +43,7 @@ int run()
                                  QStringLiteral("[folder]"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.process(*QCoreApplication::instance()); // exits on --help, --version and bad options
+    parser.process(arguments(argc, argv)); // exits on --help, --version and bad options
 
     if (!parser.isSet(generate)) {
         std::fputs("vimbrel: nothing to do; use --generate FOLDER, or no option to open the window.\n", stderr);

@@ -1,5 +1,6 @@
 #include "ConsoleNotices.h"
 
+#include "platform/NativeName.h"
 #include "platform/Terminal.h"
 
 #include <QDir>
@@ -8,9 +9,18 @@
 
 namespace {
 
+// A name may hold line breaks or bytes that are not text; printed as escapes,
+// no name can forge a line of the report.
+void printLine(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = (NativeName::printable(text) + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void printTo(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -25,28 +35,60 @@ ConsoleNotices::ConsoleNotices(const QString &folder)
 
 void ConsoleNotices::read(qint64 count, const QString &)
 {
+    m_count = count;
+    // A line a picture would cost a large run more than its measuring does.
+    if (m_sinceShown.isValid() && m_sinceShown.elapsed() < progressInterval)
+        return;
+    showCount();
+}
+
+void ConsoleNotices::showCount()
+{
+    m_sinceShown.start();
+    if (m_count == m_shownCount)
+        return;
+    m_shownCount = m_count;
     if (m_terminal) {
-        printTo(stderr, QStringLiteral("\rRead: %1").arg(count));
+        printTo(stderr, QStringLiteral("\rRead: %1").arg(m_count));
         m_lineOpen = true;
     } else {
-        printTo(stderr, QStringLiteral("Read: %1\n").arg(count));
+        printTo(stderr, QStringLiteral("Read: %1\n").arg(m_count));
     }
+}
+
+void ConsoleNotices::writingPages()
+{
+    showCount(); // the count where measuring ended, always
+}
+
+void ConsoleNotices::olderPagesLeft(const QStringList &pages)
+{
+    m_afterCompleted.append(QStringLiteral("Older pages left as they were: %1").arg(pages.join(QStringLiteral(", "))));
+}
+
+void ConsoleNotices::noPictures()
+{
+    m_afterCompleted.append(QStringLiteral("No picture in this folder: no page was written."));
 }
 
 void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
 {
+    showCount();
     endProgressLine();
     printTo(stdout, QStringLiteral("Completed\n"));
+    for (const QString &line : std::as_const(m_afterCompleted))
+        printLine(stdout, line);
     for (const SkippedFile &file : skipped) {
         const QString path = QDir::toNativeSeparators(QDir(m_folder).filePath(file.name));
-        printTo(stderr, QStringLiteral("Skipped %1: %2\n").arg(path, file.reason));
+        printLine(stderr, QStringLiteral("Skipped %1: %2").arg(path, file.reason));
     }
 }
 
 void ConsoleNotices::failed(const QString &message)
 {
+    showCount();
     endProgressLine();
-    printTo(stderr, QStringLiteral("vimbrel: %1\n").arg(message));
+    printLine(stderr, QStringLiteral("vimbrel: %1").arg(message));
 }
 
 void ConsoleNotices::endProgressLine()

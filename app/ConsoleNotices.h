@@ -2,7 +2,9 @@
 
 #include "platform/RunNotices.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 /**
  * Presents a command-line run: "Read: " and the count on stderr (one redrawn
@@ -15,13 +17,23 @@ public:
     explicit ConsoleNotices(const QString &folder);
 
     void read(qint64 count, const QString &path) override;
+    void writingPages() override;
+    void olderPagesLeft(const QStringList &pages) override;
+    void noPictures() override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
 private:
+    static constexpr qint64 progressInterval = 20; // ms between two counts shown
+
+    void showCount();
     void endProgressLine();
 
     QString m_folder;
     bool m_terminal = false;
     bool m_lineOpen = false; // a redrawn progress line waits for its line end
+    qint64 m_count = 0;      // pictures measured so far
+    qint64 m_shownCount = 0;
+    QElapsedTimer m_sinceShown;
+    QStringList m_afterCompleted; // said after "Completed": older pages, no picture
 };

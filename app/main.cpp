@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 #include "preview/SystemBeeper.h"
 #include "platform/FolderEnumeration.h"
+#include "platform/NativeName.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SettingsStore.h"
 
@@ -22,15 +23,16 @@ void nameProgram()
 }
 
 // The folder named on the command line, if any, made absolute.
-QString requestedFolder()
+QString requestedFolder(int argc, char **argv)
 {
-    const QStringList arguments = QCoreApplication::arguments();
+    const QStringList arguments = CommandLine::arguments(argc, argv);
     if (arguments.size() < 2)
         return {};
     const QString folder = QDir::current().absoluteFilePath(arguments.at(1));
     if (const QString problem = folderProblem(folder); !problem.isEmpty()) {
-        std::fprintf(stderr, "vimbrel: Cannot open %s: %s\n", qPrintable(QDir::toNativeSeparators(folder)),
-                     qPrintable(problem));
+        const QString line = QStringLiteral("vimbrel: Cannot open %1: %2")
+                                 .arg(QDir::toNativeSeparators(folder), problem);
+        std::fprintf(stderr, "%s\n", NativeName::printable(line).toUtf8().constData());
         return {};
     }
     return folder;
@@ -44,7 +46,7 @@ int main(int argc, char **argv)
         // No QApplication: the command line must run where no display exists.
         QCoreApplication app(argc, argv);
         nameProgram();
-        return CommandLine::run();
+        return CommandLine::run(argc, argv);
     }
     QApplication app(argc, argv);
     nameProgram();
@@ -54,7 +56,7 @@ int main(int argc, char **argv)
     QtMessageBoxes boxes;
     SystemBeeper beeper;
     Form1 window({settings, boxes, beeper, {}});
-    window.Form_Load(requestedFolder());
+    window.Form_Load(requestedFolder(argc, argv));
     window.show();
     return app.exec();
 }

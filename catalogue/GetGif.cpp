@@ -1,9 +1,8 @@
 #include "GetGif.h"
 
 #include "catalogue/CandidateRule.h"
-#include "platform/FileLength.h"
 #include "platform/FolderEnumeration.h"
-#include "platform/PictureMeasure.h"
+#include "platform/PictureFolder.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -17,9 +16,11 @@ constexpr int holderBorder = 2;
 struct Measured {
     Class1 record;
     QString reason; // empty when record is complete
+    bool systemFailure = false; // the system, not the file, failed: the run cannot go on
+    bool cancelled = false;
 };
 
-Measured measureRecord(const QDir &folder, const FolderEntry &entry)
+Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, const std::atomic<bool> *cancel)
 {
     const QString &name = entry.name;
     Measured result;
@@ -30,21 +31,28 @@ Measured measureRecord(const QDir &folder, const FolderEntry &entry)
         result.reason = QStringLiteral("Its name is not valid text, so no page can refer to it.");
         return result;
     }
-    const QString path = folder.filePath(name);
-    const FileLength length = fileLength(path);
-    if (!length.error.isEmpty()) {
-        result.reason = length.error;
-        return result;
-    }
-    const Measurement measurement = measurePicture(path);
+    const Measurement measurement = folder.measure(name, entry.isRegular, cancel);
+    result.systemFailure = measurement.systemFailure;
+    result.cancelled = measurement.cancelled;
     if (!measurement.error.isEmpty()) {
         result.reason = measurement.error;
         return result;
     }
-    result.record.FileSize = QString::number(length.bytes);
+    result.record.FileSize = QString::number(measurement.length);
     result.record.imHauteur = qint64(measurement.size.height()) + holderBorder;
     result.record.imLargeur = qint64(measurement.size.width()) + holderBorder;
     return result;
+}
+
+// The number of an index page the program writes ("index7.htm" is 7), or 0.
+qint64 pageNumber(const QString &name)
+{
+    if (!name.startsWith(QLatin1String("index")) || !name.endsWith(QLatin1String(".htm")))
+        return 0;
+    const QStringView digits = QStringView(name).mid(5, name.size() - 9);
+    bool ok = false;
+    const qint64 number = digits.toLongLong(&ok);
+    return ok && number > 0 && QStringLiteral("index%1.htm").arg(number) == name ? number : 0;
 }
 
 } // namespace
@@ -62,15 +70,27 @@ CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore 
         return build;
     }
     const QDir dir(folder);
+    const PictureFolder pictures(folder);
     qint64 read = 0;
     while (const auto entry = entries.next()) {
         if (cancel && cancel->load()) {
             build.cancelled = true;
             break;
         }
+        if (const qint64 page = pageNumber(entry->name); page > 0 && !entry->isFolder)
+            build.existingPages.append(page);
         if (entry->isFolder || !isCandidateName(entry->name))
             continue;
-        Measured measured = measureRecord(dir, *entry);
+        Measured measured = measureRecord(pictures, *entry, cancel);
+        if (measured.cancelled) {
+            build.cancelled = true;
+            break;
+        }
+        if (measured.systemFailure) {
+            build.error = QStringLiteral("Cannot read %1: %2")
+                              .arg(QDir::toNativeSeparators(dir.filePath(entry->name)), measured.reason);
+            return build;
+        }
         if (!measured.reason.isEmpty()) {
             build.skipped.append({entry->name, measured.reason});
             continue;

@@ -10,6 +10,7 @@ class SettingsStore;
 struct CatalogueBuild {
     PictureCatalogue catalogue;
     QList<SkippedFile> skipped; // candidates that could not be measured, with the reason
+    QList<qint64> existingPages; // numbers of the index pages the folder held before the run
     QString error;              // set when the folder itself cannot be listed
     bool cancelled = false;
 };

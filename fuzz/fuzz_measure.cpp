@@ -1,4 +1,4 @@
-// Fuzzes measuring arbitrary bytes as a picture. Whatever the bytes, measuring
+// Fuzzes measuring arbitrary bytes as a picture through a device. Whatever the bytes, measuring
 // returns either a size a browser could show or a reason in words, never both,
 // never "Unknown error", and never crashes, hangs or reads out of bounds.
 #include "Require.h"
@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // The decoders warn about every broken input; the fuzzer's own report is what matters.
+    // Any warning about a broken input is noise; the fuzzer's own report is what matters.
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.gui.imageio.*.warning=false"));
     return 0;
 }
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const Measurement measured = measurePicture(buffer);
     if (measured.error.isEmpty()) {
         REQUIRE(measured.size.width() > 0 && measured.size.height() > 0);
-        // A GIF's first frame may sit at an offset past its screen; Qt, like
-        // browsers, grows the size to hold it: two 16-bit fields at most.
+        // A GIF's first frame may sit at an offset past its screen; browsers
+        // grow the size to hold it: two 16-bit fields at most.
         REQUIRE(measured.size.width() <= 2 * 65535 && measured.size.height() <= 2 * 65535);
     } else {
         REQUIRE(!measured.size.isValid() || measured.size.isEmpty());

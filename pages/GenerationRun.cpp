@@ -1,7 +1,27 @@
 #include "GenerationRun.h"
 
 #include "catalogue/GetGif.h"
+#include "pages/PageFormat.h"
 #include "pages/WriteIndexPage.h"
+#include "platform/PageOutput.h"
+
+#include <algorithm>
+
+namespace {
+
+// Pages from an earlier, longer run, above the last one this run wrote.
+QStringList olderPages(QList<qint64> existing, qint64 written)
+{
+    std::sort(existing.begin(), existing.end());
+    QStringList older;
+    for (const qint64 page : existing) {
+        if (page > written)
+            older.append(PageFormat::fileName(page));
+    }
+    return older;
+}
+
+} // namespace
 
 RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsStore *settings,
                          const std::atomic<bool> *cancel)
@@ -13,17 +33,29 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         notices.failed(build.error);
         return RunOutcome::Failed;
     }
-    for (qint64 page = 1;; ++page) {
+    notices.writingPages();
+    const bool anyPicture = !build.catalogue.isEmpty();
+    PageBatch batch(folder);
+    qint64 page = 0;
+    for (bool more = anyPicture; more;) {
         if (cancel && cancel->load())
-            return RunOutcome::Cancelled;
-        const PageWrite written = WriteIndexPage(build.catalogue, folder, page);
+            return RunOutcome::Cancelled; // the batch removes its temporaries; no page is touched
+        const PageWrite written = WriteIndexPage(build.catalogue, batch, ++page);
         if (!written.error.isEmpty()) {
+            batch.commit(); // the pages before the one refused are whole: put them in place
             notices.failed(written.error);
             return RunOutcome::Failed;
         }
-        if (!written.more)
-            break;
+        more = written.more;
     }
+    if (const QString error = batch.commit(); !error.isEmpty()) {
+        notices.failed(error);
+        return RunOutcome::Failed;
+    }
+    if (!anyPicture)
+        notices.noPictures();
+    if (const QStringList older = olderPages(build.existingPages, page); !older.isEmpty())
+        notices.olderPagesLeft(older);
     notices.completed(build.skipped);
     return RunOutcome::Completed;
 }

@@ -95,17 +95,27 @@ QByteArray visibleName(const QString &name)
 QByteArray imageSource(const QString &name)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
+    const QByteArray bytes = name.toUtf8();
+    // A browser trims spaces at either end of the attribute, and reads
+    // "name:" as a scheme; encoded, every name stays a path to that file.
+    qsizetype lead = 0;
+    while (lead < bytes.size() && bytes[lead] == ' ')
+        ++lead;
+    qsizetype tail = bytes.size();
+    while (tail > lead && bytes[tail - 1] == ' ')
+        --tail;
     QByteArray text;
-    for (const char byte : name.toUtf8()) {
-        const auto b = static_cast<unsigned char>(byte);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const bool edgeSpace = b == ' ' && (i < lead || i >= tail);
         if (b == '&') {
             text += "&amp;";
-        } else if (needsPercent(b)) {
+        } else if (needsPercent(b) || edgeSpace || b == ':') {
             text += '%';
             text += hex[b >> 4];
             text += hex[b & 0x0F];
         } else {
-            text += byte;
+            text += char(b);
         }
     }
     return text;

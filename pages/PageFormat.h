@@ -29,8 +29,9 @@ QByteArray visibleName(const QString &name);
 
 /**
  * Returns name as an image source inside a double-quoted attribute: its
- * UTF-8 bytes, with quotes, #, %, ?, <, >, backslash, controls and non-ASCII
- * percent-encoded and & written as &amp;.
+ * UTF-8 bytes, with quotes, #, %, ?, <, >, backslash, colons, controls,
+ * non-ASCII and the spaces at either end percent-encoded and & written as
+ * &amp;, so that a browser resolves it to that very file.
  */
 QByteArray imageSource(const QString &name);
 

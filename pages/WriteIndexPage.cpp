@@ -9,7 +9,7 @@ namespace {
 constexpr int picturesPerPage = 10;
 }
 
-PageWrite WriteIndexPage(PictureCatalogue &catalogue, const QString &folder, qint64 iIndex)
+PageWrite WriteIndexPage(PictureCatalogue &catalogue, PageBatch &batch, qint64 iIndex)
 {
     if (catalogue.isEmpty())
         return {};
@@ -21,9 +21,22 @@ PageWrite WriteIndexPage(PictureCatalogue &catalogue, const QString &folder, qin
         page += PageFormat::pictureLines(catalogue.at(i));
     page += PageFormat::tail(more ? iIndex + 1 : 0);
 
-    const QString path = QDir(folder).filePath(PageFormat::fileName(iIndex));
-    if (QString error = writeWholeFile(path, page); !error.isEmpty())
+    if (QString error = batch.stage(PageFormat::fileName(iIndex), page); !error.isEmpty())
         return {false, error};
-    catalogue.removeFirst(taken); // only once the page is safely written
+    catalogue.removeFirst(taken); // only once the page is safely staged
     return {more, {}};
+}
+
+PageWrite WriteIndexPage(PictureCatalogue &catalogue, const QString &folder, qint64 iIndex)
+{
+    PageBatch batch(folder);
+    PictureCatalogue kept = catalogue;
+    PageWrite written = WriteIndexPage(catalogue, batch, iIndex);
+    if (written.error.isEmpty())
+        written.error = batch.commit();
+    if (!written.error.isEmpty()) {
+        catalogue = std::move(kept); // on failure the catalogue is left as it was
+        written.more = false;
+    }
+    return written;
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class PageBatch;
+
 struct PageWrite {
     bool more = false; // a page was written and records remain for the next one
     QString error;     // names the page file and the reason; empty on success
@@ -16,3 +18,9 @@ struct PageWrite {
  * all; on failure the catalogue is left as it was.
  */
 PageWrite WriteIndexPage(PictureCatalogue &catalogue, const QString &folder, qint64 iIndex);
+
+/**
+ * As above, but the page is staged in batch, to be put in place with the
+ * batch's other pages by PageBatch::commit().
+ */
+PageWrite WriteIndexPage(PictureCatalogue &catalogue, PageBatch &batch, qint64 iIndex);

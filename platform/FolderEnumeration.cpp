@@ -1,5 +1,7 @@
 #include "FolderEnumeration.h"
 
+#include "platform/NativeName.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -9,56 +11,96 @@
 #ifdef Q_OS_UNIX
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace {
 
 #ifdef Q_OS_UNIX
-// Read directly: QDirIterator silently drops names that are not valid UTF-8,
-// and the user must hear about those files rather than lose them unseen.
-QList<FolderEntry> readEntries(const QString &folder)
+QString enumerationFailure(int error)
 {
-    QList<FolderEntry> entries;
-    const QByteArray path = QFile::encodeName(folder);
+    switch (error) {
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("The system has no file handle left to open it (%1).").arg(qt_error_string(error));
+    case EACCES:
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    case ENOENT:
+        return QStringLiteral("The folder does not exist.");
+    default:
+        return QStringLiteral("The folder cannot be read: %1.").arg(qt_error_string(error));
+    }
+}
+
+// Read directly: QDirIterator silently drops names that are not valid UTF-8,
+// and takes a folder it cannot open, or a listing cut short, for an empty one.
+QString readEntries(const QString &folder, QList<FolderEntry> &entries)
+{
+    const QByteArray path = NativeName::encode(folder);
     DIR *dir = opendir(path.constData());
     if (!dir)
-        return entries;
-    while (const dirent *entry = readdir(dir)) {
+        return enumerationFailure(errno);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry)
+            break;
         const QByteArray raw(entry->d_name);
         if (raw == "." || raw == "..")
             continue;
-        const QString name = QFile::decodeName(raw);
         bool isFolder = false;
+        bool isRegular = false;
 #ifdef _DIRENT_HAVE_D_TYPE
+        isRegular = entry->d_type == DT_REG;
         if (entry->d_type == DT_DIR)
             isFolder = true;
         else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
 #endif
         {
             struct stat info;
-            isFolder = stat((path + '/' + raw).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+            isFolder = fstatat(dirfd(dir), raw.constData(), &info, 0) == 0 && S_ISDIR(info.st_mode);
         }
-        entries.append({name, isFolder, QFile::encodeName(name) == raw});
+        const QString name = NativeName::decode(raw);
+        entries.append({name, isFolder, NativeName::isValidText(name), isRegular});
     }
+    const int error = errno;
     closedir(dir);
-    return entries;
+    return error ? enumerationFailure(error) : QString();
+}
+
+QString folderProblemOf(const QString &folder)
+{
+    struct stat info;
+    const QByteArray path = NativeName::encode(folder);
+    if (stat(path.constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("The folder does not exist.");
+        if (errno == ELOOP)
+            return QStringLiteral("Its path leads round a loop of links.");
+        if (errno == ENAMETOOLONG)
+            return QStringLiteral("Its path is longer than the system allows.");
+        return QStringLiteral("The folder cannot be read: %1.").arg(qt_error_string(errno));
+    }
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("It is not a folder.");
+    if (access(path.constData(), R_OK | X_OK) != 0)
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    return {};
 }
 #else
-QList<FolderEntry> readEntries(const QString &folder)
+QString readEntries(const QString &folder, QList<FolderEntry> &entries)
 {
-    QList<FolderEntry> entries;
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
-        entries.append({it.fileName(), it.fileInfo().isDir(), true});
+        entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink()});
     }
-    return entries;
+    return {};
 }
-#endif
 
-} // namespace
-
-QString folderProblem(const QString &folder)
+QString folderProblemOf(const QString &folder)
 {
     const QFileInfo info(folder);
     if (!info.exists())
@@ -69,18 +111,42 @@ QString folderProblem(const QString &folder)
         return QStringLiteral("Permission denied: the folder cannot be read.");
     return {};
 }
+#endif
+
+} // namespace
+
+QString folderProblem(const QString &folder)
+{
+    return folderProblemOf(folder);
+}
 
 FolderEnumeration::FolderEnumeration(const QString &folder)
     : m_error(folderProblem(folder))
 {
     if (!m_error.isEmpty())
         return;
-    m_entries = readEntries(folder);
-    // readdir order is arbitrary; pages must follow the names as a person reads them.
-    std::sort(m_entries.begin(), m_entries.end(), [](const FolderEntry &a, const FolderEntry &b) {
-        const int folded = a.name.compare(b.name, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a.name < b.name;
+    m_error = readEntries(folder, m_entries);
+    if (!m_error.isEmpty()) {
+        m_entries.clear();
+        return;
+    }
+    // readdir order is arbitrary; pages must follow the names as a person
+    // reads them. Case is folded once a name, not once a comparison.
+    QList<QString> folded(m_entries.size());
+    QList<qsizetype> order(m_entries.size());
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        folded[i] = m_entries[i].name.toCaseFolded();
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int byFolded = QStringView(folded[a]).compare(folded[b]);
+        return byFolded != 0 ? byFolded < 0 : m_entries[a].name < m_entries[b].name;
     });
+    QList<FolderEntry> sorted;
+    sorted.reserve(m_entries.size());
+    for (const qsizetype i : order)
+        sorted.append(std::move(m_entries[i]));
+    m_entries = std::move(sorted);
 }
 
 std::optional<FolderEntry> FolderEnumeration::next()

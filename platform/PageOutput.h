@@ -1,13 +1,41 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
+#include <memory>
+
 /**
- * Writes contents to the file at path whole or not at all: a temporary file
- * renamed into place, so a failed or interrupted write leaves any earlier
- * file as it was. A read-only file or folder is refused even where the
- * process could override it. Returns an empty text on success, else a
- * message naming the file and the reason.
+ * Writes the pages of one folder whole or not at all, with one flush for
+ * all of them. Each page goes to a temporary file beside it; commit() makes
+ * every temporary durable with one flush of the file system, renames each
+ * over its page, then flushes the folder. A kill or a power cut at any point
+ * leaves each page either as it was or whole and new, never half written.
+ * Nothing is ever written through a link: a page name that is a link, a
+ * folder, a pipe or a device is refused, and so is a read-only page or
+ * folder (the owner's write bit counts, so the refusal holds for root too).
+ * A page whose bytes would not change is left alone. Every message names
+ * the page and the reason.
  */
+class PageBatch
+{
+public:
+    explicit PageBatch(const QString &folder);
+    ~PageBatch(); // removes temporaries never committed
+    PageBatch(const PageBatch &) = delete;
+    PageBatch &operator=(const PageBatch &) = delete;
+
+    /** Writes contents for the page name to a temporary file; returns an empty text or the reason. */
+    QString stage(const QString &name, const QByteArray &contents);
+
+    /** Puts every staged page in place; returns an empty text or the reason. */
+    QString commit();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+/** Writes contents to the file at path whole or not at all, as a batch of one page. */
 QString writeWholeFile(const QString &path, const QByteArray &contents);

@@ -47,6 +47,11 @@ bool isDanglingLink(const QByteArray &path)
 
 } // namespace
 
+OpenProblem describeFileKind(unsigned mode)
+{
+    return failure(whatItIs(mode_t(mode)));
+}
+
 OpenProblem describeOpenFailure(const QString &path, int error)
 {
     switch (error) {
@@ -113,6 +118,11 @@ OpenedFile openRegularFile(const QString &path)
 }
 
 #else
+
+OpenProblem describeFileKind(unsigned)
+{
+    return failure(QStringLiteral("It is not a regular file."));
+}
 
 OpenProblem describeOpenFailure(const QString &, int error)
 {

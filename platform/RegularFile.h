@@ -31,3 +31,6 @@ OpenedFile openRegularFile(const QString &path);
  * the file at path: a dangling link, a loop of links, a name too long.
  */
 OpenProblem describeOpenFailure(const QString &path, int error);
+
+/** Returns why a file of the given kind (st_mode on Unix) is not a picture file. */
+OpenProblem describeFileKind(unsigned mode);

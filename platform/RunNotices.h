@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct SkippedFile {
     QString name;   // bare file name
@@ -19,6 +20,18 @@ public:
 
     /** A picture was measured: count pictures read so far, path the last one. */
     virtual void read(qint64 count, const QString &path) = 0;
+
+    /** Measuring is over; the pages are being written. */
+    virtual void writingPages() {}
+
+    /**
+     * Index pages of an earlier, longer run that this run left as they were
+     * (they may be the user's own); told just before completed().
+     */
+    virtual void olderPagesLeft(const QStringList &pages) { Q_UNUSED(pages); }
+
+    /** The folder holds no picture, so no page was written; told just before completed(). */
+    virtual void noPictures() {}
 
     /** The pages are written; skipped lists what is not on them. */
     virtual void completed(const QList<SkippedFile> &skipped) = 0;

@@ -10,14 +10,16 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
 )
 test_packages=(
-    chromium nodejs  # the browser test: Chromium driven by a Node script
+    chromium nodejs  # the browser tests: Chromium driven by a Node script
+    # the pictures the browser judges
+    imagemagick libjpeg-turbo-progs webp libimage-exiftool-perl
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
     # the package check: cpack's DEB generator (dpkg-shlibdeps, file), then
     # lintian, the desktop entry and AppStream validators, and man
     dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
-    time bc      # bench/run.sh times and divides with them
-    imagemagick  # convert and identify, for looking at pictures by hand
+    strace   # tst_commandline counts the program's system calls
+    time bc  # bench/run.sh times and divides with them
 )
 
 case "${1:-}" in

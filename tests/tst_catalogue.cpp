@@ -122,23 +122,27 @@ private slots:
         QCOMPARE(namesOf(build.catalogue), (QStringList{"1.gif", "2.jpg", "4.gif", "6.jpg"}));
         QCOMPARE(build.skipped.size(), 2);
         QCOMPARE(build.skipped.at(0).name, QStringLiteral("3notes.jpg"));
-        QVERIFY(build.skipped.at(0).reason.contains("not a GIF or JPEG"));
+        QVERIFY(build.skipped.at(0).reason.contains("not a picture that browsers show"));
         QCOMPARE(build.skipped.at(1).name, QStringLiteral("5.jpg"));
         QVERIFY(build.skipped.at(1).reason.contains("empty"));
         QCOMPARE(notices.reads.last().first, 4); // counts measured pictures only
         QCOMPARE(build.catalogue.at(2).imLargeur, 32);
     }
 
-    void otherFormatsUnderPictureNamesAreSkipped()
+    // Browsers show a picture by its content, whatever its name says.
+    void otherFormatsUnderPictureNamesAreMeasured()
     {
-        QImage image(6, 6, QImage::Format_RGB32);
+        QImage image(6, 4, QImage::Format_RGB32);
         image.fill(Qt::red);
         QVERIFY(image.save(path("png.jpg"), "PNG"));
         QVERIFY(image.save(path("bmp.gif"), "BMP"));
+        QVERIFY(image.save(path("tiff.jpg"), "TIFF") || image.save(path("tiff.jpg"), "PPM"));
         RecordingNotices notices;
         const CatalogueBuild build = GetGif(folder(), notices);
-        QCOMPARE(build.catalogue.count(), 0);
-        QCOMPARE(build.skipped.size(), 2);
+        QCOMPARE(namesOf(build.catalogue), (QStringList{"bmp.gif", "png.jpg"}));
+        QCOMPARE(build.catalogue.at(0).imLargeur, 8);
+        QCOMPARE(build.catalogue.at(1).imHauteur, 6);
+        QCOMPARE(build.skipped.size(), 1);
     }
 
     void exifOrientation_data()

@@ -3,7 +3,10 @@
 #include "support/TestPictures.h"
 
 #include <QDir>
+#include <QDateTime>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -79,8 +82,78 @@ private slots:
         QTemporaryDir folder;
         const Outcome outcome = runProgram({"--generate", folder.path()});
         QCOMPARE(outcome.exitCode, 0);
-        QCOMPARE(outcome.out, QStringLiteral("Completed\n"));
+        QCOMPARE(outcome.out, QStringLiteral("Completed\nNo picture in this folder: no page was written.\n"));
         QVERIFY(QDir(folder.path()).isEmpty());
+    }
+
+    // Pages of an earlier, longer run may be the user's own: left alone, but named.
+    void olderPagesAreNamed()
+    {
+        QTemporaryDir folder;
+        for (int i = 0; i < 25; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("p%1.gif").arg(i, 2, 10, QChar('0'))),
+                                            TestPictures::gif(5, 5)));
+        for (const char *old : {"index4.htm", "index5.htm", "index12.htm", "index05.htm"})
+            QVERIFY(TestPictures::writeFile(folder.filePath(old), "an old page"));
+        const Outcome outcome = runProgram({"--generate", folder.path()});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\nOlder pages left as they were: index4.htm, index5.htm, index12.htm\n"));
+        QCOMPARE(TestPictures::readFile(folder.filePath("index4.htm")), QByteArray("an old page"));
+    }
+
+    // A run that would write the same bytes leaves every page as it is.
+    void unchangedRerunTouchesNoPage()
+    {
+        QTemporaryDir folder;
+        for (int i = 0; i < 35; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar('0'))),
+                                            TestPictures::jpeg(6, 4)));
+        QCOMPARE(runProgram({"--generate", folder.path()}).exitCode, 0);
+        const QDateTime past = QDateTime::currentDateTime().addDays(-3);
+        QMap<QString, QByteArray> before;
+        for (const QString &page : QDir(folder.path()).entryList({"index*.htm"})) {
+            QFile file(folder.filePath(page));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(past, QFileDevice::FileModificationTime));
+            before.insert(page, file.readAll());
+        }
+        QCOMPARE(before.size(), 4);
+        QCOMPARE(runProgram({"--generate", folder.path()}).exitCode, 0);
+        for (auto it = before.begin(); it != before.end(); ++it) {
+            const QFileInfo page(folder.filePath(it.key()));
+            QCOMPARE(page.lastModified(), past);
+            QCOMPARE(TestPictures::readFile(page.filePath()), it.value());
+        }
+    }
+
+    // Every page is made durable with one flush, not one flush a page.
+    void manyPagesFewFlushes()
+    {
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty())
+            QSKIP("strace is not installed (scripts/setup.sh installs it).");
+        QTemporaryDir folder;
+        for (int i = 0; i < 500; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("p%1.gif").arg(i, 3, 10, QChar('0'))),
+                                            TestPictures::gif(3, 3)));
+        QProcess process;
+        process.start(strace, {QStringLiteral("-f"), QStringLiteral("-c"), QStringLiteral("-e"),
+                               QStringLiteral("trace=fsync,fdatasync,syncfs,sync,msync"), QStringLiteral("-o"),
+                               folder.filePath("flushes.txt"), qEnvironmentVariable("VIMBREL_BINARY"),
+                               QStringLiteral("--generate"), folder.path()});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(QDir(folder.path()).entryList({"index*.htm"}).size(), 50);
+        const QString summary = QString::fromUtf8(TestPictures::readFile(folder.filePath("flushes.txt")));
+        // strace -c: "% time, seconds, usecs/call, calls, [errors,] syscall" a line.
+        int flushes = 0;
+        for (const QString &line : summary.split(QLatin1Char('\n'))) {
+            const QStringList fields = line.simplified().split(QLatin1Char(' '));
+            if (fields.size() >= 5 && QRegularExpression(QStringLiteral("^(f|fdata)?sync(fs)?$")).match(fields.last()).hasMatch())
+                flushes += fields.at(3).toInt();
+        }
+        QVERIFY2(flushes >= 1 && flushes <= 3, qPrintable(summary));
+        QFile::remove(folder.filePath("flushes.txt"));
     }
 
     void failuresNameTheFileAndExitNonZero()

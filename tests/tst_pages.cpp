@@ -199,6 +199,11 @@ private slots:
         QTest::newRow("angles and backslash") << "<a>\\b.gif" << QByteArray("%3Ca%3E%5Cb.gif");
         QTest::newRow("ampersand") << "a&b.gif" << QByteArray("a&amp;b.gif");
         QTest::newRow("utf-8") << QString::fromUtf8("é.jpg") << QByteArray("%C3%A9.jpg");
+        // Spaces at either end would be trimmed by the browser, a colon read as a scheme.
+        QTest::newRow("spaces at the ends") << "  a b .gif " << QByteArray("%20%20a b .gif%20");
+        QTest::newRow("only spaces and a name") << " gif" << QByteArray("%20gif");
+        QTest::newRow("scheme-like") << "http:x.gif" << QByteArray("http%3Ax.gif");
+        QTest::newRow("drive-like") << "c:photo.jpg" << QByteArray("c%3Aphoto.jpg");
     }
 
     void imageSource()

@@ -17,7 +17,7 @@
 namespace {
 
 // Every kind of character that the page must escape, encode or keep as it is.
-// 25 pictures make three pages, the last one partly filled.
+// 32 pictures make four pages, the last one partly filled.
 const char *const pictureNames[] = {
     "-leading dash.gif",
     "space in name.jpg",
@@ -44,6 +44,14 @@ const char *const pictureNames[] = {
     "lower case.jpg",
     "dots..in.the.name.jpg",
     "Zebra last.gif",
+    // A browser trims leading spaces and reads "word:" as a scheme.
+    " lead.gif",
+    "lead.gif",
+    "  two spaces first.jpg",
+    "http:x.gif",
+    "c:photo.jpg",
+    "mailto:me.gif",
+    "data:x.gif",
 };
 
 QByteArray pictureBytes(const QString &name, int width, int height)

@@ -6,6 +6,7 @@
 #include "app/FolderList.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureListing.h"
+#include "app/ProgramIcon.h"
 #include "app/RunController.h"
 #include "app/RunMessages.h"
 #include "app/frmAbout.h"
@@ -15,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QIcon>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -51,7 +51,7 @@ Form1::~Form1() = default;
 void Form1::setUpWindow()
 {
     setWindowTitle(ProgramInfo::title());
-    setWindowIcon(QIcon(QStringLiteral(":/vimbrel/vimbrel.ico")));
+    setWindowIcon(programIcon());
     // A fixed border: a close box and a system menu, no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);

@@ -1,5 +1,6 @@
 #include "Form1Controls.h"
 
+#include "app/CommandButton.h"
 #include "app/DriveList.h"
 #include "app/FolderList.h"
 
@@ -61,7 +62,8 @@ QFrame *makeViewport(QWidget *client)
     palette.setColor(QPalette::Window, viewportColour);
     viewport->setPalette(palette);
     viewport->setAutoFillBackground(true);
-    viewport->setFocusPolicy(Qt::StrongFocus);
+    // Only the scroll bars move the picture: a focus here would do nothing.
+    viewport->setFocusPolicy(Qt::NoFocus);
     return viewport;
 }
 
@@ -78,7 +80,7 @@ QLabel *makeHolder(QFrame *viewport)
     palette.setColor(QPalette::WindowText, QApplication::palette(holder).color(QPalette::WindowText));
     holder->setPalette(palette);
     holder->setAutoFillBackground(true);
-    holder->setFocusPolicy(Qt::StrongFocus);
+    holder->setFocusPolicy(Qt::NoFocus);
     return holder;
 }
 
@@ -90,6 +92,24 @@ QScrollBar *makeScrollBar(QWidget *client, Qt::Orientation orientation, const ch
     bar->setPageStep(10);
     bar->setFocusPolicy(Qt::StrongFocus);
     return bar;
+}
+
+void describe(QWidget *control, const QString &name, const QString &description)
+{
+    if (!name.isEmpty())
+        control->setAccessibleName(name);
+    control->setAccessibleDescription(description);
+}
+
+// A label showing a value is named after what it shows, so that a screen
+// reader says "Number of pictures: 12" rather than a bare number, and names
+// what it will show while it is still empty. Renaming is announced, so only a
+// new name is set.
+void nameAfterText(QLabel *label, const QString &whenEmpty, const QString &prefix = {})
+{
+    const QString name = label->text().isEmpty() ? whenEmpty : prefix + label->text();
+    if (label->accessibleName() != name)
+        label->setAccessibleName(name);
 }
 
 QLabel *makeLabel(QWidget *client, const char *name, const QString &caption = {})
@@ -132,7 +152,7 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
 {
     Form1Controls c;
     // Created in tab order, which QWidget::setTabOrder then confirms.
-    c.Command1 = place(new QPushButton(QStringLiteral("Genarate Html"), client), "Command1");
+    c.Command1 = place(new CommandButton(QStringLiteral("Genarate Html"), client), "Command1");
     c.Drive1 = place(new DriveList(client), "Drive1");
     c.Dir1 = place(new FolderList(client), "Dir1");
     c.Label1 = makeLabel(client, "Label1");
@@ -145,18 +165,12 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
     c.HScroll1 = makeScrollBar(client, Qt::Horizontal, "HScroll1");
     c.VScroll1 = makeScrollBar(client, Qt::Vertical, "VScroll1");
     c.Label3 = makeLabel(client, "Label3");
-    c.Command3 = place(new QPushButton(QStringLiteral("&Close"), client), "Command3");
+    c.Command3 = place(new CommandButton(QStringLiteral("&Close"), client), "Command3");
     c.Label4 = makeLabel(client, "Label4", QStringLiteral("Picture size:"));
     c.Label5 = makeLabel(client, "Label5");
 
-    // Neither button answers Enter unless it has the focus, nor Esc.
-    for (QPushButton *button : {c.Command1, c.Command3}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
-
-    const QList<QWidget *> tabOrder = {c.Command1, c.Drive1,   c.Dir1,     c.List1,   c.Picture1,
-                                       c.Picture2, c.HScroll1, c.VScroll1, c.Command3};
+    const QList<QWidget *> tabOrder = {c.Command1, c.Drive1,   c.Dir1,    c.List1,
+                                       c.HScroll1, c.VScroll1, c.Command3};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 
@@ -164,12 +178,44 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
     c.mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     addPagesMenu(window, c);
 
+    c.nameForScreenReaders();
     c.fitCaptions();
     return c;
 }
 
+void Form1Controls::nameForScreenReaders()
+{
+    // The lists and the scroll bars have no caption on the window to take a
+    // name from; the buttons are named by their captions.
+    describe(Drive1, QStringLiteral("Drive"), QStringLiteral("The drive whose folders are listed"));
+    describe(Dir1, QStringLiteral("Folders"), QStringLiteral("Press Enter or double-click to open a folder"));
+    describe(List1, QStringLiteral("Pictures"),
+             QStringLiteral("The GIF and JPEG pictures of the folder; select one to preview it"));
+    describe(Picture1, QStringLiteral("Preview"), {});
+    describe(Picture2, QStringLiteral("Previewed picture"), {});
+    describe(HScroll1, QStringLiteral("Horizontal picture scroll"), QStringLiteral("Moves the picture left and right"));
+    describe(VScroll1, QStringLiteral("Vertical picture scroll"), QStringLiteral("Moves the picture up and down"));
+    describe(Command1, {}, QStringLiteral("Writes the index pages into the folder shown"));
+    describe(Command3, {}, QStringLiteral("Closes the window"));
+    describe(Label1, {}, QStringLiteral("How many pictures the folder holds"));
+    describe(Label2, {}, QStringLiteral("How many index pages the pictures fill"));
+    describe(Label3, {}, QStringLiteral("The length of the previewed picture"));
+    describe(Label5, {}, QStringLiteral("How many pictures the run has read"));
+    Label4->setBuddy(Label3);
+    nameValueLabels();
+}
+
+void Form1Controls::nameValueLabels()
+{
+    nameAfterText(Label1, QStringLiteral("Number of pictures"));
+    nameAfterText(Label2, QStringLiteral("Number of HTML pages"));
+    nameAfterText(Label3, QStringLiteral("Picture size"), Label4->text() + QLatin1Char(' '));
+    nameAfterText(Label5, QStringLiteral("Pictures read"));
+}
+
 void Form1Controls::fitCaptions()
 {
+    nameValueLabels();
     // On top of their neighbours: a long count may reach past its design space,
     // and must then not vanish under the viewport.
     for (QLabel *label : {Label1, Label2, Label3, Label4, Label5}) {

@@ -51,7 +51,12 @@ struct Form1Controls {
     /**
      * Sizes the labels to their captions, and grows the buttons to theirs
      * where the platform's font needs more than the design size, so that no
-     * caption is clipped. Label3 stays just right of Label4.
+     * caption is clipped. Label3 stays just right of Label4. The labels that
+     * show a value are renamed for screen readers after their new captions.
      */
     void fitCaptions();
+
+private:
+    void nameForScreenReaders();
+    void nameValueLabels();
 };

@@ -1,12 +1,12 @@
 #include "frmAbout.h"
 
+#include "app/ProgramIcon.h"
 #include "platform/ProgramInfo.h"
 
-#include <QIcon>
+#include <QFrame>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTextEdit>
@@ -61,10 +61,11 @@ frmAbout::frmAbout(QWidget *parent)
     , lblVersion(new QLabel(this))
     , Text1(textBox(this, "Text1"))
     , Text2(textBox(this, "Text2"))
+    , Line1(new QFrame(this))
 {
     setModal(true);
     setFixedSize(382, 300);
-    setWindowIcon(QIcon(QStringLiteral(":/vimbrel/vimbrel.ico")));
+    setWindowIcon(programIcon());
     placeControls();
     Form_Load();
 
@@ -100,16 +101,21 @@ void frmAbout::placeControls()
     if (titleFont.pointSizeF() > 0) // a font set in pixels has no point size
         titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
-    QPalette titlePalette = lblTitle->palette();
-    titlePalette.setColor(QPalette::WindowText, Qt::black);
-    lblTitle->setPalette(titlePalette);
+    lblTitle->setFont(titleFont); // in the palette's text colour, readable in a dark theme too
 
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblVersion->setGeometry(70, 52, 259, 15);
 
     Text1->setGeometry(16, 82, 319, 90);
     Text2->setGeometry(13, 199, 260, 89);
+
+    // The etched separator between the two text boxes, its two lines at y 184
+    // and 185 in the palette's shadow and light colours, as the theme has them.
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    Line1->setLineWidth(1);
+    Line1->setMidLineWidth(0);
+    Line1->setGeometry(6, 184, 375, 2);
 }
 
 void frmAbout::Form_Load()
@@ -122,15 +128,6 @@ void frmAbout::Form_Load()
                                         "the directory you select (10 pictures/page).")
                        + crLf + crLf + freewareNotice());
     setText(Text2, QStringLiteral("Disclaimer:") + crLf + crLf + disclaimer());
-}
-
-// The etched separator between the two text boxes: a white line under a grey one.
-void frmAbout::paintEvent(QPaintEvent *event)
-{
-    QDialog::paintEvent(event);
-    QPainter painter(this);
-    painter.fillRect(QRect(QPoint(6, 184), QPoint(376, 185)), Qt::white);
-    painter.fillRect(QRect(QPoint(9, 184), QPoint(380, 184)), QColor(128, 128, 128));
 }
 
 bool frmAbout::eventFilter(QObject *watched, QEvent *event)

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QFrame;
 class QLabel;
 class QPushButton;
 class QTextEdit;
@@ -19,7 +20,6 @@ public:
     explicit frmAbout(QWidget *parent = nullptr);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -32,4 +32,5 @@ private:
     QLabel *lblVersion;
     QTextEdit *Text1;  // description and freeware notice
     QTextEdit *Text2;  // disclaimer
+    QFrame *Line1;     // the etched line between them
 };

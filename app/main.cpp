@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
+#include "app/ProgramIcon.h"
 #include "preview/SystemBeeper.h"
 #include "platform/FolderEnumeration.h"
 #include "platform/NativeName.h"
@@ -50,7 +51,8 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     nameProgram();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vimbrel/vimbrel.ico")));
+    QApplication::setWindowIcon(programIcon());
+    QGuiApplication::setDesktopFileName(programIconName());
 
     QSettingsStore settings;
     QtMessageBoxes boxes;

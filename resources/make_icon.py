@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the program icon and writes vimbrel.ico and vimbrel.png next to this script.
+"""Draws the program icon: vimbrel.ico and icons/N.png next to this script.
 
 The icon: two stacked index pages, the front one holding a small landscape
-picture (sky, sun, hills) above three lines of text. Drawn at 4x4 samples per
-pixel, then reduced to one 256-colour palette so the .ico (48 x 48, 8 bits per
-pixel, 1-bit transparency mask) and the .png show exactly the same pixels.
+picture (sky, sun, hills) above three lines of text, drawn on a 48-unit grid.
+The window's icon, vimbrel.ico, is 48 x 48 at 4x4 samples per pixel, reduced
+to one 256-colour palette (8 bits per pixel, 1-bit transparency mask);
+icons/48.png shows exactly the same pixels. The other sizes of the desktop's
+icon theme (icons/16.png to icons/256.png) are drawn from the same shapes in
+full colour, their edges blended into transparency.
 
 Standard library only:  python3 resources/make_icon.py
 """
@@ -14,8 +17,9 @@ import os
 import struct
 import zlib
 
-SIZE = 48
-SAMPLES = 4  # per pixel along each axis
+SIZE = 48  # the drawing's grid, and the window icon's size
+SAMPLES = 4  # per pixel along each axis, at SIZE
+THEME_SIZES = (16, 32, 48, 64, 128, 256)
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 OUTLINE = (52, 56, 72)
@@ -122,6 +126,27 @@ def render():
     return rows
 
 
+def render_rgba(size):
+    """Returns size x size rows of (r, g, b, a), the alpha from how much of each pixel is covered."""
+    # About 200 samples across the whole drawing at any size, and never fewer
+    # than 2x2 per pixel, so the thin outlines keep their weight when reduced.
+    samples = max(2, -(-SIZE * SAMPLES // size))
+    scale = SIZE / size
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            solid = [c for c in (sample((px + (sx + 0.5) / samples) * scale, (py + (sy + 0.5) / samples) * scale)
+                                 for sy in range(samples) for sx in range(samples)) if c is not None]
+            if not solid:
+                row.append((0, 0, 0, 0))
+                continue
+            colour = tuple(round(sum(c[i] for c in solid) / len(solid)) for i in range(3))
+            row.append(colour + (round(255 * len(solid) / samples ** 2),))
+        rows.append(row)
+    return rows
+
+
 def build_palette(rows):
     """Returns (palette of 256 colours, rows of indices or None) for the drawing."""
     counts = {}
@@ -166,31 +191,42 @@ def ico_bytes(palette, indices):
     return directory + entry + image
 
 
-def png_bytes(palette, indices):
-    """The same pixels as an 8-bit RGBA PNG."""
+def png_bytes(rows):
+    """Rows of (r, g, b, a) as an 8-bit RGBA PNG."""
     raw = bytearray()
-    for row in indices:
+    for row in rows:
         raw.append(0)  # filter: none
-        for i in row:
-            raw += bytes((0, 0, 0, 0)) if i is None else bytes(palette[i] + (255,))
+        for pixel in row:
+            raw += bytes(pixel)
 
     def chunk(kind, data):
         return (struct.pack('>I', len(data)) + kind + data
                 + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
 
-    header = struct.pack('>IIBBBBB', SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack('>IIBBBBB', len(rows[0]), len(rows), 8, 6, 0, 0, 0)
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header)
             + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
+def write(name, data):
+    path = os.path.join(HERE, name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(data)
 
 
 def main():
     palette, indices = build_palette(render())
     ico = ico_bytes(palette, indices)
     assert len(ico) == 3774, len(ico)
-    with open(os.path.join(HERE, 'vimbrel.ico'), 'wb') as f:
-        f.write(ico)
-    with open(os.path.join(HERE, 'vimbrel.png'), 'wb') as f:
-        f.write(png_bytes(palette, indices))
+    write('vimbrel.ico', ico)
+    for size in THEME_SIZES:
+        if size == SIZE:
+            # The window icon's own pixels, so the desktop and the window agree.
+            rows = [[(0, 0, 0, 0) if i is None else palette[i] + (255,) for i in row] for row in indices]
+        else:
+            rows = render_rgba(size)
+        write(os.path.join('icons', '%d.png' % size), png_bytes(rows))
 
 
 if __name__ == '__main__':

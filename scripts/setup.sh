@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, when missing.
+# Installs the Debian packages that are missing, with apt-get.
+#   scripts/setup.sh        what building and running the program need
+#   scripts/setup.sh test   that, and what the test suite, the sanitizer and
+#                           fuzz runs, the package check and the benchmarks need
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    imagemagick time bc strace
+)
+test_packages=(
     chromium nodejs  # the browser tests: Chromium driven by a Node script
-    libjpeg-turbo-progs webp libimage-exiftool-perl  # the pictures the browser judges
+    # the pictures the browser judges
+    imagemagick libjpeg-turbo-progs webp libimage-exiftool-perl
     tidy  # the gallery pages are checked with it
-    libvips-tools  # vipsthumbnail, the benchmark's reference thumbnailer (bench/ only)
+    libvips-tools  # vipsthumbnail, the gallery benchmark's reference thumbnailer
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
+    # the package check: cpack's DEB generator (dpkg-shlibdeps, file), then
+    # lintian, the desktop entry and AppStream validators, and man
+    dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
+    strace   # tst_commandline counts the program's system calls
+    time bc  # bench/run.sh times and divides with them
 )
+
+case "${1:-}" in
+    "") ;;
+    test) packages+=("${test_packages[@]}") ;;
+    *) echo "usage: $0 [test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,7 @@
 #include "support/WindowFakes.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
@@ -52,6 +53,12 @@ private:
         m_window = std::make_unique<Form1>(Form1Services{*m_settings, m_boxes, m_beeper, {}});
         m_window->Form_Load(folder(name));
         m_window->show();
+    }
+
+    bool activate()
+    {
+        QApplication::setActiveWindow(m_window.get());
+        return QTest::qWaitForWindowActive(m_window.get());
     }
 
     // Presses the generate button and waits for the run and its box.
@@ -202,6 +209,72 @@ private slots:
         QVERIFY(runAndWait());
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE HTML PUBLIC"));
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3"));
+    }
+
+    void enterOnTheFocusedGenerateStartsARun_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+    }
+
+    // The focus starts on "Genarate Html": Enter there writes the pages.
+    void enterOnTheFocusedGenerateStartsARun()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QVERIFY(writeGifs(folder("pics"), 3));
+        openWindowOn("pics");
+        QVERIFY(activate());
+        QCOMPARE(QApplication::focusWidget(), c().Command1);
+
+        QSignalSpy ended(m_window.get(), &Form1::runEnded);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(m_window->isRunning());
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(m_boxes.boxes.size(), 1);
+        QCOMPARE(m_boxes.boxes.first().text, QStringLiteral("Completed"));
+        QCOMPARE(TestPictures::readFile(folder("pics/index1.htm")).count("<img "), 3);
+    }
+
+    void enterOnTheFocusedCloseCloses()
+    {
+        QVERIFY(QDir().mkpath(folder("empty")));
+        openWindowOn("empty");
+        QVERIFY(activate());
+        c().Command3->setFocus();
+        QCOMPARE(QApplication::focusWidget(), c().Command3);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void enterElsewhereStartsNothing_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("Drive1") << "Drive1";
+        QTest::newRow("List1") << "List1";
+        QTest::newRow("Dir1") << "Dir1";
+    }
+
+    // Neither button is the default: Enter on another control presses none.
+    void enterElsewhereStartsNothing()
+    {
+        QFETCH(QString, control);
+        QVERIFY(writeGifs(folder("pics"), 3));
+        openWindowOn("pics");
+        QVERIFY(activate());
+        QWidget *widget = m_window->findChild<QWidget *>(control);
+        QVERIFY(widget);
+        widget->setFocus();
+        QCOMPARE(QApplication::focusWidget(), widget);
+        QTest::keyClick(widget, Qt::Key_Return);
+        QTest::keyClick(widget, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!m_window->isRunning());
+        QVERIFY(m_window->isVisible());
+        QVERIFY(m_boxes.boxes.isEmpty());
+        QVERIFY(!QFile::exists(folder("pics/index1.htm")));
     }
 
     // Whether the close lands before or after the last page, no page is left

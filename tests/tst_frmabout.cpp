@@ -7,9 +7,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
 #include <QTextEdit>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -29,6 +33,18 @@ T *control(const frmAbout &about, const char *name)
 QString text(const frmAbout &about, const char *name)
 {
     return control<QTextEdit>(about, name)->toPlainText();
+}
+
+// Contrast ratio of two colours as WCAG 2 defines it: 1 (none) to 21.
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &colour) {
+        const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -120,13 +136,51 @@ private slots:
         QVERIFY(control<QTextEdit>(about, "Text1")->isReadOnly());
         QCOMPARE(control<QTextEdit>(about, "Text2")->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 
-        // The etched line: grey over white at y 184 and 185.
+        // The etched line: the theme's shadow over its light at y 184 and 185.
+        const auto *line = control<QFrame>(about, "Line1");
+        QCOMPARE(line->frameShape(), QFrame::HLine);
+        QCOMPARE(line->frameShadow(), QFrame::Sunken);
         const QImage drawn = about.grab().toImage();
-        QCOMPARE(drawn.pixelColor(200, 184), QColor(128, 128, 128));
-        QCOMPARE(drawn.pixelColor(200, 185), QColor(Qt::white));
+        for (const int x : {10, 200, 370}) {
+            QCOMPARE(drawn.pixel(x, 184), about.palette().color(QPalette::Dark).rgb());
+            QCOMPARE(drawn.pixel(x, 185), about.palette().color(QPalette::Light).rgb());
+        }
+        QCOMPARE(drawn.pixel(200, 183), about.palette().color(QPalette::Window).rgb());
+        QCOMPARE(drawn.pixel(200, 186), about.palette().color(QPalette::Window).rgb());
 
         if (qEnvironmentVariableIsSet("VIMBREL_GRAB_DIR")) // to look at the box by eye
             drawn.save(qEnvironmentVariable("VIMBREL_GRAB_DIR") + QStringLiteral("/about.png"));
+    }
+
+    // Under a dark theme the title keeps to the theme's text colour, and the
+    // etched line to its shadow and light, so neither vanishes.
+    void readableUnderADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+        QApplication::setPalette(QPalette(QColor(45, 45, 48)));
+
+        frmAbout about;
+        about.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QColor background = about.palette().color(QPalette::Window);
+        QVERIFY(background.lightnessF() < 0.3);
+        const auto *title = control<QLabel>(about, "lblTitle");
+        QVERIFY2(contrast(title->palette().color(QPalette::WindowText), background) >= 4.5,
+                 qPrintable(title->palette().color(QPalette::WindowText).name()));
+
+        // As drawn: a good part of the title's pixels stand out from the window.
+        const QImage drawn = about.grab().toImage();
+        int standingOut = 0;
+        const QRect titleArea = title->geometry();
+        for (int y = titleArea.top(); y <= titleArea.bottom(); ++y) {
+            for (int x = titleArea.left(); x <= titleArea.right(); ++x)
+                standingOut += contrast(drawn.pixelColor(x, y), background) >= 4.5;
+        }
+        QVERIFY2(standingOut >= 30, qPrintable(QString::number(standingOut)));
+
+        QVERIFY(contrast(drawn.pixelColor(200, 184), background) >= 1.2);
+        QVERIFY(contrast(drawn.pixelColor(200, 185), background) >= 1.2);
     }
 
     void focusOnOkAsDefaultButton()

@@ -1,8 +1,14 @@
 // The program icon is embedded and read by Qt's own ico plugin, in the file
-// format the desktop expects, and the installed PNG shows the same picture.
+// format the desktop expects; the icon theme's sizes show the same picture;
+// and the window takes the theme's icon when the desktop has one.
+#include "app/ProgramIcon.h"
+
+#include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QImage>
 #include <QImageReader>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -18,6 +24,27 @@ quint16 le16(const QByteArray &bytes, int at)
 quint32 le32(const QByteArray &bytes, int at)
 {
     return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+const QList<int> themeSizes = {16, 32, 48, 64, 128, 256};
+
+QString themePng(int size)
+{
+    return QStringLiteral(VIMBREL_ICON_DIR "/%1.png").arg(size);
+}
+
+// A hicolor theme of one folder, holding the program's icon as one flat colour.
+bool writeTheme(const QString &root, const QColor &colour)
+{
+    const QString folder = root + QStringLiteral("/hicolor/48x48/apps");
+    QFile index(root + QStringLiteral("/hicolor/index.theme"));
+    QImage icon(48, 48, QImage::Format_ARGB32);
+    icon.fill(colour);
+    return QDir().mkpath(folder) && index.open(QIODevice::WriteOnly)
+        && index.write("[Icon Theme]\nName=hicolor\nDirectories=48x48/apps\n\n"
+                       "[48x48/apps]\nSize=48\nType=Fixed\n")
+               > 0
+        && icon.save(folder + QLatin1Char('/') + programIconName() + QStringLiteral(".png"));
 }
 
 } // namespace
@@ -59,10 +86,10 @@ private slots:
         QCOMPARE(qAlpha(icon.pixel(20, 20)), 255); // opaque on them
     }
 
-    void pngShowsTheSamePicture()
+    void themeSizeOf48ShowsTheSamePicture()
     {
         const QImage ico = QImage(iconPath).convertToFormat(QImage::Format_ARGB32);
-        const QImage png = QImage(QStringLiteral(VIMBREL_ICON_PNG)).convertToFormat(QImage::Format_ARGB32);
+        const QImage png = QImage(themePng(48)).convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(png.size(), QSize(48, 48));
         for (int y = 0; y < 48; ++y) {
             for (int x = 0; x < 48; ++x) {
@@ -73,7 +100,55 @@ private slots:
             }
         }
     }
+
+    void eachThemeSize_data()
+    {
+        QTest::addColumn<int>("size");
+        for (const int size : themeSizes)
+            QTest::addRow("%d", size) << size;
+    }
+
+    // Each size drawn whole: transparent outside the pages, opaque on the
+    // picture, and embedded as it was committed.
+    void eachThemeSize()
+    {
+        QFETCH(int, size);
+        const QImage png = QImage(themePng(size)).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(png.size(), QSize(size, size));
+        QCOMPARE(qAlpha(png.pixel(0, size - 1)), 0);
+        QCOMPARE(qAlpha(png.pixel(size * 20 / 48, size * 20 / 48)), 255);
+        const QImage embedded = QImage(QStringLiteral(":/vimbrel/icons/%1.png").arg(size));
+        QCOMPARE(embedded.convertToFormat(QImage::Format_ARGB32), png);
+    }
+
+    void builtInIconWhenTheThemeHasNone()
+    {
+        QTemporaryDir themes;
+        QVERIFY(themes.isValid());
+        QIcon::setThemeSearchPaths({themes.path()});
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+        const QIcon icon = programIcon();
+        QVERIFY(!icon.isNull());
+        for (const int size : themeSizes)
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+        const QImage shown = icon.pixmap(QSize(48, 48)).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(shown, QImage(themePng(48)).convertToFormat(QImage::Format_ARGB32));
+    }
+
+    void themeIconWhenTheDesktopHasOne()
+    {
+        QTemporaryDir themes;
+        QVERIFY(themes.isValid());
+        const QColor themed(10, 200, 30);
+        QVERIFY(writeTheme(themes.path(), themed));
+        QIcon::setThemeSearchPaths({themes.path()});
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+        const QIcon icon = programIcon();
+        QCOMPARE(icon.name(), QStringLiteral("org.example.Vimbrel"));
+        const QImage shown = icon.pixmap(QSize(48, 48)).toImage();
+        QCOMPARE(shown.pixelColor(24, 24), themed);
+    }
 };
 
-QTEST_GUILESS_MAIN(ProgramIconTest)
+QTEST_MAIN(ProgramIconTest)
 #include "tst_programicon.moc"

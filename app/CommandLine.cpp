@@ -56,7 +56,16 @@ int run(int argc, char **argv)
                                  QStringLiteral("[folder]"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.process(arguments(argc, argv)); // exits on --help, --version and bad options
+    // process() would exit with 1 on a bad option; a usage error is 2 here.
+    if (!parser.parse(arguments(argc, argv))) {
+        const QString line = QStringLiteral("vimbrel: %1").arg(parser.errorText());
+        std::fprintf(stderr, "%s\n", NativeName::printable(line).toUtf8().constData());
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     if (!parser.isSet(generate)) {
         std::fputs("vimbrel: nothing to do; use --generate FOLDER, or no option to open the window.\n", stderr);

@@ -156,6 +156,14 @@ private slots:
         QFile::remove(folder.filePath("flushes.txt"));
     }
 
+    // A usage error is told apart from a run that failed.
+    void unknownOptionIsAUsageError()
+    {
+        const Outcome outcome = runProgram({"--bogus"});
+        QCOMPARE(outcome.exitCode, 2);
+        QCOMPARE(outcome.err, QStringLiteral("vimbrel: Unknown option 'bogus'.\n"));
+    }
+
     void failuresNameTheFileAndExitNonZero()
     {
         QTemporaryDir folder;

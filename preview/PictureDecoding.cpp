@@ -104,35 +104,48 @@ QImage oriented(const QImage &image, QImageIOHandler::Transformations how)
     return result;
 }
 
-// Decodes the JPEG on device band by band, each band read afresh from the
-// start of the file (skipping rows costs a tenth of decoding them).
-QImage readInBands(QIODevice &device, QSize size, const std::atomic<bool> *stop, QString &problem)
+// Copies band into whole from row top on; false once stopped.
+bool copyBand(const QImage &band, QImage &whole, int top, const std::atomic<bool> *stop)
 {
+    const auto length = std::size_t(std::min(band.bytesPerLine(), whole.bytesPerLine()));
+    for (int y = 0; y < band.height(); ++y) {
+        if (y % 256 == 0 && stopped(stop))
+            return false;
+        std::memcpy(whole.scanLine(top + y), band.constScanLine(y), length);
+    }
+    return true;
+}
+
+// Decodes the JPEG on device band by band, each band read afresh from the
+// start of the file (skipping rows costs a tenth of decoding them) straight
+// into its rows of the whole picture.
+QImage readInBands(QIODevice &device, QSize size, QImage::Format format, const std::atomic<bool> *stop,
+                   QString &problem)
+{
+    QImage whole(size, format);
+    if (whole.isNull()) {
+        problem = tooLarge(size);
+        return {};
+    }
     const int rows = int(std::clamp<qint64>(bandPixels / size.width(), 16, size.height()));
-    QImage whole;
     for (int top = 0; top < size.height(); top += rows) {
         if (stopped(stop) || !device.seek(0))
             return {};
+        const QRect clip(0, top, size.width(), std::min(rows, size.height() - top));
         QImageReader reader(&device, "jpeg");
         reader.setAutoTransform(false);
-        reader.setClipRect(QRect(0, top, size.width(), std::min(rows, size.height() - top)));
-        const QImage band = reader.read();
-        if (band.isNull()) {
+        reader.setClipRect(clip);
+        // A view of the rows, which the reader fills in place when the format
+        // matches; should it allocate an image of its own, that is copied.
+        QImage band(whole.scanLine(top), clip.width(), clip.height(), whole.bytesPerLine(), format);
+        if (!reader.read(&band)) {
             problem = readProblem(reader);
             return {};
         }
-        if (whole.isNull()) {
-            whole = QImage(size, band.format());
-            if (whole.isNull()) {
-                problem = tooLarge(size);
-                return {};
-            }
-            whole.setColorTable(band.colorTable());
+        if (band.constBits() != whole.constScanLine(top) && !copyBand(band, whole, top, stop))
+            return {};
+        if (top == 0)
             whole.setColorSpace(band.colorSpace());
-        }
-        const auto length = std::size_t(std::min(band.bytesPerLine(), whole.bytesPerLine()));
-        for (int y = 0; y < band.height(); ++y)
-            std::memcpy(whole.scanLine(top + y), band.constScanLine(y), length);
     }
     return whole;
 }
@@ -141,7 +154,7 @@ QImage readPicture(QImageReader &reader, QSize size, const std::atomic<bool> *st
 {
     if (reader.format() == "jpeg" && qint64(size.width()) * size.height() > bandPixels) {
         const QImageIOHandler::Transformations how = reader.transformation();
-        const QImage image = readInBands(*reader.device(), size, stop, problem);
+        const QImage image = readInBands(*reader.device(), size, reader.imageFormat(), stop, problem);
         return image.isNull() ? image : oriented(image, how);
     }
     reader.setAutoTransform(true);

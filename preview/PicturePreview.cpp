@@ -70,7 +70,7 @@ QString fittedFailureText(const QString &name, const QString &reason, const QFon
     const int excess = metrics.horizontalAdvance(full) - room;
     if (excess <= 0 || name.isEmpty())
         return full;
-    const int nameRoom = qMax(metrics.horizontalAdvance(name) - excess, metrics.averageCharWidth() * 8);
+    const int nameRoom = qMax(metrics.horizontalAdvance(name) - excess, metrics.averageCharWidth() * 4);
     return failureText(metrics.elidedText(name, Qt::ElideMiddle, nameRoom), reason);
 }
 

@@ -93,22 +93,25 @@ QString tooLarge(QSize size)
     return QStringLiteral("It is too large: %1 x %2 pixels.").arg(size.width()).arg(size.height());
 }
 
-// Turns a picture as Qt's automatic transformation does: mirror and flip,
-// then a quarter turn clockwise.
-QImage oriented(const QImage &image, QImageIOHandler::Transformations how)
+// Turns a picture as Qt's automatic transformation does: mirror and flip
+// in place, then a quarter turn clockwise.
+QImage oriented(QImage image, QImageIOHandler::Transformations how)
 {
-    QImage result = image.mirrored(how.testFlag(QImageIOHandler::TransformationMirror),
-                                   how.testFlag(QImageIOHandler::TransformationFlip));
+    if (how == QImageIOHandler::TransformationNone)
+        return image;
+    image = std::move(image).mirrored(how.testFlag(QImageIOHandler::TransformationMirror),
+                                      how.testFlag(QImageIOHandler::TransformationFlip));
     if (how.testFlag(QImageIOHandler::TransformationRotate90))
-        result = result.transformed(QTransform().rotate(90));
-    return result;
+        image = image.transformed(QTransform().rotate(90));
+    return image;
 }
 
 // Copies band into whole from row top on; false once stopped.
 bool copyBand(const QImage &band, QImage &whole, int top, const std::atomic<bool> *stop)
 {
     const auto length = std::size_t(std::min(band.bytesPerLine(), whole.bytesPerLine()));
-    for (int y = 0; y < band.height(); ++y) {
+    const int rows = std::min(band.height(), whole.height() - top);
+    for (int y = 0; y < rows; ++y) {
         if (y % 256 == 0 && stopped(stop))
             return false;
         std::memcpy(whole.scanLine(top + y), band.constScanLine(y), length);
@@ -152,10 +155,12 @@ QImage readInBands(QIODevice &device, QSize size, QImage::Format format, const s
 
 QImage readPicture(QImageReader &reader, QSize size, const std::atomic<bool> *stop, QString &problem)
 {
-    if (reader.format() == "jpeg" && qint64(size.width()) * size.height() > bandPixels) {
+    const QImage::Format format = reader.imageFormat();
+    if (reader.format() == "jpeg" && format != QImage::Format_Invalid
+        && qint64(size.width()) * size.height() > bandPixels) {
         const QImageIOHandler::Transformations how = reader.transformation();
-        const QImage image = readInBands(*reader.device(), size, reader.imageFormat(), stop, problem);
-        return image.isNull() ? image : oriented(image, how);
+        QImage image = readInBands(*reader.device(), size, format, stop, problem);
+        return image.isNull() ? image : oriented(std::move(image), how);
     }
     reader.setAutoTransform(true);
     QImage image = reader.read();
@@ -200,9 +205,10 @@ DecodedPicture decodeOpened(QFile &file, qint64 length, const std::atomic<bool> 
         result.problem = tooLarge(image.size());
         return result;
     }
+    const QSize decoded = image.size();
     makePixmapReady(image);
     if (image.isNull()) {
-        result.problem = tooLarge(size);
+        result.problem = tooLarge(decoded);
         return result;
     }
     if (animated)

@@ -2,6 +2,8 @@
 
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <utility>
+
 PictureLoader::PictureLoader(QObject *parent)
     : QObject(parent)
 {

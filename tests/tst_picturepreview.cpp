@@ -6,6 +6,7 @@
 #include "support/PreviewHost.h"
 #include "support/TestPictures.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -312,8 +313,14 @@ private slots:
     {
         QVERIFY(show(picture(QStringLiteral("moving.gif"), TestPictures::animatedGif(30, 20, 2))));
         QCOMPARE(m_beeper.count, 0);
-        QVERIFY(m_host->picture2->movie());
+        QMovie *movie = m_host->picture2->movie();
+        QVERIFY(movie);
         QCOMPARE(m_host->picture2->size(), QSize(32, 22));
+        // It plays from the bytes the worker read, not from the file.
+        QVERIFY(movie->fileName().isEmpty());
+        QVERIFY(qobject_cast<QBuffer *>(movie->device()));
+        QCOMPARE(movie->frameCount(), 2);
+        QTRY_COMPARE(movie->currentFrameNumber(), 1);
         QVERIFY(show(gif(40, 40))); // a still picture replaces the movie
         QVERIFY(!m_host->picture2->movie());
         QCOMPARE(m_host->picture2->pixmap().size(), QSize(40, 40));

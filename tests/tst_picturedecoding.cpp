@@ -52,7 +52,7 @@ private:
         return path;
     }
 
-    // Makes the special file named name; false when it cannot.
+    // Makes a file of that kind named name; false when it cannot.
     bool make(NotAFile kind, const QString &name)
     {
         const QString path = m_dir.filePath(name);

@@ -10,6 +10,7 @@
 #include "app/RunController.h"
 #include "app/RunMessages.h"
 #include "app/frmAbout.h"
+#include "platform/NativeName.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SettingsStore.h"
 #include "preview/PicturePreview.h"
@@ -74,7 +75,7 @@ void Form1::connectHandlers()
     connect(c.Drive1, &DriveList::driveChanged, this, &Form1::Drive1_Change);
     connect(c.Dir1, &FolderList::pathChanged, this, &Form1::Dir1_Change);
     connect(c.Dir1, &FolderList::openFailed, this, [this](const QString &message) {
-        m_boxes.show(this, MessageBoxes::Icon::Warning, ProgramInfo::title(), message);
+        m_boxes.show(this, MessageBoxes::Icon::Warning, ProgramInfo::title(), NativeName::printable(message));
     });
     connect(c.List1, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
     connect(c.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -113,8 +114,8 @@ void Form1::Drive1_Change()
     // The folder last shown on the drive may have gone since; then its root.
     if (!dir1->setPath(drive1->currentFolder(drive), &reason) && !dir1->setPath(drive, &reason)) {
         drive1->revert();
-        m_boxes.show(this, MessageBoxes::Icon::Warning, ProgramInfo::title(),
-                     QStringLiteral("Cannot read the drive %1: %2").arg(QDir::toNativeSeparators(drive), reason));
+        const QString message = QStringLiteral("Cannot read the drive %1: %2").arg(QDir::toNativeSeparators(drive), reason);
+        m_boxes.show(this, MessageBoxes::Icon::Warning, ProgramInfo::title(), NativeName::printable(message));
         return;
     }
     if (dir1->path() == before)
@@ -188,8 +189,8 @@ void Form1::runFinished(RunOutcome outcome, const QList<SkippedFile> &skipped, c
     if (outcome == RunOutcome::Completed)
         m_boxes.show(this, MessageBoxes::Icon::Information, RunMessages::completedTitle(),
                      RunMessages::completedText(skipped));
-    else if (outcome == RunOutcome::Failed)
-        m_boxes.show(this, MessageBoxes::Icon::Critical, ProgramInfo::title(), failure);
+    else if (outcome == RunOutcome::Failed) // one line, whatever the names in it hold
+        m_boxes.show(this, MessageBoxes::Icon::Critical, ProgramInfo::title(), NativeName::printable(failure));
     emit runEnded(outcome);
 }
 

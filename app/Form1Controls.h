@@ -33,7 +33,7 @@ struct Form1Controls {
     QScrollBar *VScroll1 = nullptr;
     QLabel *Label1 = nullptr; // number of pictures
     QLabel *Label2 = nullptr; // number of pages
-    QLabel *Label3 = nullptr; // the previewed file's length
+    QLabel *Label3 = nullptr; // the previewed file's length, or why it cannot be shown
     QLabel *Label4 = nullptr; // "Picture size:"
     QLabel *Label5 = nullptr; // pictures read during a run
     QPushButton *Command1 = nullptr; // generate

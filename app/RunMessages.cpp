@@ -1,5 +1,7 @@
 #include "RunMessages.h"
 
+#include "platform/NativeName.h"
+
 namespace RunMessages {
 
 namespace {
@@ -14,7 +16,8 @@ QString completedText(const QList<SkippedFile> &skipped)
         return text;
     text += QStringLiteral("\n\nNot on the pages:");
     for (qsizetype i = 0; i < std::min(skipped.size(), listedAtMost); ++i)
-        text += QStringLiteral("\n%1: %2").arg(skipped.at(i).name, skipped.at(i).reason);
+        text += QStringLiteral("\n%1: %2").arg(NativeName::printable(skipped.at(i).name),
+                                               NativeName::printable(skipped.at(i).reason));
     if (skipped.size() > listedAtMost)
         text += QStringLiteral("\n... and %1 more.").arg(skipped.size() - listedAtMost);
     return text;

@@ -12,7 +12,8 @@ inline QString completedTitle() { return QStringLiteral("HTML"); }
 
 /**
  * Returns "Completed", followed, when files were left off the pages, by a
- * line for each with its reason (the first few; then how many more).
+ * line for each with its reason (the first few; then how many more). Control
+ * characters in names are escaped, so each file takes exactly one line.
  */
 QString completedText(const QList<SkippedFile> &skipped);
 

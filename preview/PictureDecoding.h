@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
+#include <atomic>
+
 /** A picture decoded for the preview: the image, or why there is none. */
 struct DecodedPicture {
-    QImage image;          // the first frame as a browser shows it; null on failure
-    bool animated = false; // more than one frame: worth playing
-    QString error;         // names the file and the reason; empty on success
+    QImage image;         // the first frame as a browser shows it; null on failure
+    QByteArray animation; // the whole file, when it is an animation small enough to play
+    QString problem;      // why there is no image, in a user's words; empty on success
 };
 
 /**
@@ -18,6 +21,9 @@ void limitPictureDecoding();
 
 /**
  * Returns the picture at path decoded at full size with its EXIF orientation
- * applied. Safe to call from any thread; touches nothing but its own reader.
+ * applied, in a format a pixmap takes without converting. Only a regular
+ * file is opened, without blocking. Once stop becomes true the decode gives
+ * up within a fraction of a second and its result means nothing. Runs on any
+ * thread; touches nothing but its own file and reader.
  */
-DecodedPicture decodePicture(const QString &path);
+DecodedPicture decodePicture(const QString &path, const std::atomic<bool> *stop = nullptr);

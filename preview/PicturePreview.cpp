@@ -1,16 +1,31 @@
 #include "PicturePreview.h"
 
 #include "platform/Beeper.h"
+#include "platform/NativeName.h"
 
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMovie>
 #include <QPixmap>
 #include <QRegion>
 #include <QScrollBar>
-#include <QtConcurrent/QtConcurrentRun>
 
-#include <utility>
+/** An animated GIF playing from the bytes a worker read, so the movie never touches the file. */
+struct PlayingMovie {
+    explicit PlayingMovie(const QByteArray &animation)
+        : bytes(animation)
+    {
+        buffer.open(QIODevice::ReadOnly);
+    }
+
+    // Declared in the order they depend on each other, so the movie goes first.
+    QByteArray bytes;
+    QBuffer buffer{&bytes};
+    QMovie movie{&buffer, "gif"};
+};
 
 namespace {
 
@@ -42,6 +57,23 @@ void setBarMaximum(QScrollBar *bar, int maximum)
     bar->setRange(0, qMax(0, maximum));
 }
 
+QString failureText(const QString &name, const QString &reason)
+{
+    return name.isEmpty() ? reason : QStringLiteral("Cannot show %1: %2").arg(name, reason);
+}
+
+// The failure in room pixels: a long name is shortened in the middle, as
+// the reason is what the label is there for.
+QString fittedFailureText(const QString &name, const QString &reason, const QFontMetrics &metrics, int room)
+{
+    const QString full = failureText(name, reason);
+    const int excess = metrics.horizontalAdvance(full) - room;
+    if (excess <= 0 || name.isEmpty())
+        return full;
+    const int nameRoom = qMax(metrics.horizontalAdvance(name) - excess, metrics.averageCharWidth() * 4);
+    return failureText(metrics.elidedText(name, Qt::ElideMiddle, nameRoom), reason);
+}
+
 } // namespace
 
 PicturePreview::PicturePreview(const Controls &controls, Beeper &beeper, QObject *parent)
@@ -68,43 +100,21 @@ PicturePreview::PicturePreview(const Controls &controls, Beeper &beeper, QObject
     prepareBar(m_controls.vScroll1);
     connect(m_controls.hScroll1, &QScrollBar::valueChanged, this, &PicturePreview::HScroll1_Change);
     connect(m_controls.vScroll1, &QScrollBar::valueChanged, this, &PicturePreview::VScroll1_Change);
-    connect(&m_measuring, &QFutureWatcher<MeasuredPicture>::finished, this,
-            &PicturePreview::measuredDecoded);
+    connect(&m_previewing, &PictureLoader::decoded, this, &PicturePreview::previewDecoded);
+    connect(&m_measuring, &PictureLoader::decoded, this, &PicturePreview::measuredDecoded);
 }
 
-PicturePreview::~PicturePreview()
-{
-    // A decode cannot be interrupted; wait so that no pool thread is still
-    // working for a preview that is gone.
-    m_measuring.waitForFinished();
-}
+// The loaders stop their decodes without waiting for them.
+PicturePreview::~PicturePreview() = default;
 
 void PicturePreview::AfficheGif(const QString &path, qint64 length)
 {
-    DecodedPicture picture = decodePicture(path);
-    if (picture.image.isNull()) {
-        m_beeper.beep();
-        return;
-    }
-    const QSize holderSize = picture.image.size() + QSize(2 * holderBorder, 2 * holderBorder);
-    const std::optional<QPoint> maxima = scrollMaxima(holderSize);
-    if (!maxima) {
-        m_beeper.beep();
-        return;
-    }
-
-    // A measured picture still decoding was asked for before this one.
-    m_shownTicket = ++m_lastTicket;
-    m_waitingPath.clear();
-
-    if (picture.animated)
-        showMovie(path);
-    else
-        showStill(picture.image);
-    m_controls.picture2->resize(holderSize);
-    m_controls.label3->setText(QString::number(length) + QStringLiteral(" Bytes"));
-    m_controls.label3->adjustSize();
-    applyRanges(*maxima);
+    m_previewTicket = ++m_lastTicket;
+    m_length = length;
+    // Whatever is decoding now would be dropped on arrival.
+    m_measuring.cancel();
+    m_previewing.cancel();
+    m_previewing.load(m_previewTicket, path);
 }
 
 void PicturePreview::Form_Resize()
@@ -130,10 +140,7 @@ void PicturePreview::Form_Resize()
 
 void PicturePreview::showMeasured(const QString &path)
 {
-    m_waitingPath = path;
-    m_waitingTicket = ++m_lastTicket;
-    if (!m_measuringBusy)
-        startMeasuring();
+    m_measuring.load(++m_lastTicket, path);
 }
 
 QPoint PicturePreview::holderOffset() const
@@ -201,39 +208,72 @@ void PicturePreview::showStill(const QImage &image)
     m_movie.reset();
 }
 
-void PicturePreview::showMovie(const QString &path)
+void PicturePreview::showMovie(const QByteArray &animation)
 {
-    auto movie = std::make_unique<QMovie>(path);
-    m_controls.picture2->setMovie(movie.get());
-    movie->start();
-    m_movie = std::move(movie);
+    auto playing = std::make_unique<PlayingMovie>(animation);
+    m_controls.picture2->setMovie(&playing->movie);
+    playing->movie.start();
+    m_movie = std::move(playing);
 }
 
-void PicturePreview::startMeasuring()
+bool PicturePreview::isOutdated(quint64 ticket) const
 {
-    if (m_waitingPath.isEmpty())
+    return ticket < m_shownTicket || ticket < m_previewTicket;
+}
+
+void PicturePreview::previewDecoded(quint64 ticket, const QString &path, const DecodedPicture &picture)
+{
+    if (isOutdated(ticket))
         return;
-    m_measuringBusy = true;
-    const QString path = std::exchange(m_waitingPath, QString());
-    const quint64 ticket = m_waitingTicket;
-    // Runs on a pool thread: decodes into its own image and touches no widget.
-    m_measuring.setFuture(QtConcurrent::run([path, ticket] {
-        return MeasuredPicture{ticket, decodePicture(path)};
-    }));
+    if (picture.image.isNull()) {
+        refuse(path, picture.problem);
+        return;
+    }
+    const QSize holderSize = picture.image.size() + QSize(2 * holderBorder, 2 * holderBorder);
+    const std::optional<QPoint> maxima = scrollMaxima(holderSize);
+    if (!maxima) {
+        refuse(path, QStringLiteral("It is too large: %1 x %2 pixels.")
+                         .arg(picture.image.width())
+                         .arg(picture.image.height()));
+        return;
+    }
+
+    m_shownTicket = ticket;
+    if (picture.animation.isEmpty())
+        showStill(picture.image);
+    else
+        showMovie(picture.animation);
+    m_controls.picture2->resize(holderSize);
+    m_controls.label3->setToolTip({});
+    m_controls.label3->setText(QString::number(m_length) + QStringLiteral(" Bytes"));
+    m_controls.label3->adjustSize();
+    applyRanges(*maxima);
+    emit shown(path);
 }
 
-void PicturePreview::measuredDecoded()
+void PicturePreview::measuredDecoded(quint64 ticket, const QString &path, const DecodedPicture &picture)
 {
-    m_measuringBusy = false;
-    const MeasuredPicture measured = m_measuring.result();
-    // Shown unless something asked for later is already on view. A picture
-    // the run cannot decode is its to report, not the preview's.
-    if (measured.ticket > m_shownTicket && !measured.picture.image.isNull()) {
-        m_shownTicket = measured.ticket;
-        showStill(measured.picture.image);
-        m_controls.picture2->resize(measured.picture.image.size()
-                                    + QSize(2 * holderBorder, 2 * holderBorder));
-        clipHolder();
-    }
-    startMeasuring();
+    // A picture the run cannot decode is its to report, not the preview's.
+    if (isOutdated(ticket) || picture.image.isNull())
+        return;
+    m_shownTicket = ticket;
+    showStill(picture.image);
+    m_controls.picture2->resize(picture.image.size() + QSize(2 * holderBorder, 2 * holderBorder));
+    clipHolder();
+    emit shown(path);
+}
+
+// The picture on view stays; the label says why the new one is not there.
+void PicturePreview::refuse(const QString &path, const QString &reason)
+{
+    m_beeper.beep();
+    QLabel *label = m_controls.label3;
+    const QString name = path.isEmpty() ? QString() : NativeName::printable(QFileInfo(path).fileName());
+    const int room = m_controls.picture1->geometry().right() + 1 - label->x();
+    const QString text = fittedFailureText(name, reason, label->fontMetrics(), room);
+    label->setText(text);
+    const QString full = failureText(name, reason);
+    label->setToolTip(text == full ? QString() : full);
+    label->adjustSize();
+    emit failed(path, reason);
 }

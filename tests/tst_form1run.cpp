@@ -143,6 +143,39 @@ private slots:
         QCOMPARE(TestPictures::readFile(folder("pics/index1.htm")).count("<img "), 2);
     }
 
+    // A name holding line breaks stays on its one line, escaped: it cannot
+    // add a line that seems to come from the program.
+    void skippedNameCannotForgeALine()
+    {
+        QVERIFY(writeGifs(folder("pics"), 2));
+        QVERIFY(TestPictures::writeFile(folder("pics/z\nCompleted\n.gif"), "this is no picture"));
+        openWindowOn("pics");
+        QVERIFY(runAndWait());
+
+        QCOMPARE(m_boxes.boxes.size(), 1);
+        const QStringList lines = m_boxes.boxes.first().text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.count(QStringLiteral("Completed")), 1);
+        QVERIFY2(lines.last().startsWith(QStringLiteral("z\\nCompleted\\n.gif: ")), qPrintable(lines.last()));
+    }
+
+    void failureNamingAFolderWithLineBreaksIsOneLine()
+    {
+        const QString pics = folder("pics\nCompleted\r");
+        QVERIFY(writeGifs(pics, 3));
+        const QString page = pics + QStringLiteral("/index1.htm");
+        QVERIFY(TestPictures::writeFile(page, "kept"));
+        QVERIFY(QFile::setPermissions(page, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        openWindowOn("pics\nCompleted\r");
+        QVERIFY(runAndWait());
+
+        QCOMPARE(m_boxes.boxes.size(), 1);
+        const QString text = m_boxes.boxes.first().text;
+        QCOMPARE(m_boxes.boxes.first().icon, MessageBoxes::Icon::Critical);
+        QVERIFY2(!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("pics\\nCompleted\\r")), qPrintable(text));
+    }
+
     void readOnlyPageIsReported()
     {
         QVERIFY(writeGifs(folder("pics"), 3));

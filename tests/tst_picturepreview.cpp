@@ -6,26 +6,19 @@
 #include "support/PreviewHost.h"
 #include "support/TestPictures.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QMovie>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
 namespace {
-
-QByteArray twoFrameGif(int width, int height)
-{
-    // A single-frame GIF is header (13 bytes) + two-colour table (6) + one
-    // image + trailer; repeating the image gives a second frame.
-    const QByteArray one = TestPictures::gif(width, height);
-    const QByteArray image = one.mid(19, one.size() - 20);
-    return one.left(19) + image + image + char(0x3B);
-}
 
 // A small picture whose header claims width x height pixels.
 QByteArray claimingGif(int width, int height)
@@ -37,18 +30,6 @@ QByteArray claimingGif(int width, int height)
         bytes[at + 2] = char(height & 0xFF);
         bytes[at + 3] = char(height >> 8);
     }
-    return bytes;
-}
-
-QByteArray claimingJpeg(int width, int height)
-{
-    QByteArray bytes = TestPictures::jpeg(8, 8);
-    const qsizetype frame = bytes.indexOf(QByteArray("\xFF\xC0", 2)); // baseline frame header
-    Q_ASSERT(frame > 0);
-    bytes[frame + 5] = char(height >> 8);
-    bytes[frame + 6] = char(height & 0xFF);
-    bytes[frame + 7] = char(width >> 8);
-    bytes[frame + 8] = char(width & 0xFF);
     return bytes;
 }
 
@@ -76,7 +57,7 @@ private:
         return picture(QStringLiteral("%1x%2.gif").arg(width).arg(height),
                        TestPictures::gif(width, height));
     }
-    void show(const QString &path) { m_preview->AfficheGif(path, QFileInfo(path).size()); }
+    bool show(const QString &path) { return previewAndWait(*m_preview, path, QFileInfo(path).size()); }
     QPoint offset() const { return m_preview->holderOffset(); }
     QPoint values() const { return {m_host->hScroll1->value(), m_host->vScroll1->value()}; }
     void verifyBarsAndHolder()
@@ -142,7 +123,7 @@ private slots:
         QFETCH(QSize, pictureSize);
         QFETCH(int, hMax);
         QFETCH(int, vMax);
-        show(gif(pictureSize.width(), pictureSize.height()));
+        QVERIFY(show(gif(pictureSize.width(), pictureSize.height())));
         QCOMPARE(m_beeper.count, 0);
         QCOMPARE(m_host->picture2->size(), pictureSize + QSize(2, 2));
         QCOMPARE(m_host->hScroll1->maximum(), hMax);
@@ -154,7 +135,7 @@ private slots:
 
     void barsMoveTheHolder()
     {
-        show(gif(1000, 800));
+        QVERIFY(show(gif(1000, 800)));
         m_host->hScroll1->setValue(601);
         QCOMPARE(offset(), QPoint(-601, 0));
         m_host->vScroll1->setValue(100);
@@ -180,10 +161,10 @@ private slots:
     {
         QFETCH(QSize, next);
         QFETCH(QPoint, expected);
-        show(gif(1000, 800));
+        QVERIFY(show(gif(1000, 800)));
         m_host->hScroll1->setValue(601);
         m_host->vScroll1->setValue(463);
-        show(gif(next.width(), next.height()));
+        QVERIFY(show(gif(next.width(), next.height())));
         QCOMPARE(offset(), expected);
         QCOMPARE(values(), -expected);
         QCOMPARE(m_host->hScroll1->isVisible(), expected.x() < 0);
@@ -192,10 +173,10 @@ private slots:
 
     void largerPictureKeepsTheOffset()
     {
-        show(gif(600, 600));
+        QVERIFY(show(gif(600, 600)));
         m_host->hScroll1->setValue(150);
         m_host->vScroll1->setValue(200);
-        show(gif(1000, 800));
+        QVERIFY(show(gif(1000, 800)));
         QCOMPARE(values(), QPoint(150, 200));
         QCOMPARE(offset(), QPoint(-150, -200));
         verifyBarsAndHolder();
@@ -203,7 +184,7 @@ private slots:
 
     void resizeKeepsHolderAtTheBarsValues()
     {
-        show(gif(1000, 800));
+        QVERIFY(show(gif(1000, 800)));
         m_host->hScroll1->setValue(300);
         m_preview->Form_Resize();
         QCOMPARE(m_host->hScroll1->value(), 300);
@@ -212,7 +193,7 @@ private slots:
 
     void holderIsClippedToTheClientArea()
     {
-        show(gif(1000, 800));
+        QVERIFY(show(gif(1000, 800)));
         m_host->hScroll1->setValue(10);
         const QRect client = m_host->picture1->contentsRect();
         const QRect shown = m_host->picture2->mask().boundingRect().translated(m_host->picture2->pos());
@@ -232,40 +213,50 @@ private slots:
     {
         QFETCH(qint64, length);
         QFETCH(QString, text);
-        m_preview->AfficheGif(gif(20, 20), length);
+        QVERIFY(previewAndWait(*m_preview, gif(20, 20), length));
         QCOMPARE(m_host->label3->text(), text);
         QVERIFY(m_host->label3->width() >= m_host->label3->sizeHint().width());
     }
 
-    void failureBeepsAndChangesNothing_data()
+    void failureBeepsAndSaysWhy_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QByteArray>("bytes"); // written to path unless empty
         QTest::addColumn<bool>("deleted");    // removed again before the preview
-        QTest::newRow("no selection") << QString() << QByteArray() << false;
+        QTest::addColumn<QString>("label");
+        QTest::newRow("no selection") << QString() << QByteArray() << false
+                                      << QStringLiteral("No picture is selected.");
         QTest::newRow("deleted after listing")
-            << QStringLiteral("gone.gif") << TestPictures::gif(5, 5) << true;
+            << QStringLiteral("gone.gif") << TestPictures::gif(5, 5) << true
+            << QStringLiteral("Cannot show gone.gif: The file no longer exists.");
         QTest::newRow("not a picture")
-            << QStringLiteral("text.gif") << QByteArray("GIF89a, not really") << false;
+            << QStringLiteral("text.gif") << QByteArray("GIF89a, not really") << false
+            << QStringLiteral("Cannot show text.gif: It is damaged, or not a picture.");
         QTest::newRow("truncated JPEG header")
-            << QStringLiteral("cut.jpg") << TestPictures::jpeg(50, 50).left(40) << false;
+            << QStringLiteral("cut.jpg") << TestPictures::jpeg(50, 50).left(40) << false
+            << QStringLiteral("Cannot show cut.jpg: It is damaged, or not a picture.");
         QTest::newRow("GIF header claims 65535 x 65535")
-            << QStringLiteral("huge.gif") << claimingGif(65535, 65535) << false;
+            << QStringLiteral("huge.gif") << claimingGif(65535, 65535) << false
+            << QStringLiteral("Cannot show huge.gif: It is too large: 65535 x 65535 pixels.");
         // Small enough to scroll, too large to decode: only the memory limit refuses it.
         QTest::newRow("JPEG header claims 30000 x 30000")
-            << QStringLiteral("huge.jpg") << claimingJpeg(30000, 30000) << false;
+            << QStringLiteral("huge.jpg") << TestPictures::jpegClaiming(30000, 30000) << false
+            << QStringLiteral("Cannot show huge.jpg: It is too large: 30000 x 30000 pixels.");
         QTest::newRow("GIF header claims 30000 x 30000")
-            << QStringLiteral("large.gif") << claimingGif(30000, 30000) << false;
+            << QStringLiteral("large.gif") << claimingGif(30000, 30000) << false
+            << QStringLiteral("Cannot show large.gif: It is too large: 30000 x 30000 pixels.");
         QTest::newRow("too wide to scroll")
-            << QStringLiteral("strip.gif") << TestPictures::gif(401 + 32767 - 1, 1) << false;
+            << QStringLiteral("strip.gif") << TestPictures::gif(401 + 32767 - 1, 1) << false
+            << QStringLiteral("Cannot show strip.gif: It is too large: 33167 x 1 pixels.");
     }
 
-    void failureBeepsAndChangesNothing()
+    void failureBeepsAndSaysWhy()
     {
         QFETCH(QString, path);
         QFETCH(QByteArray, bytes);
         QFETCH(bool, deleted);
-        show(gif(1000, 800));
+        QFETCH(QString, label);
+        QVERIFY(show(gif(1000, 800)));
         m_host->hScroll1->setValue(40);
         const Snapshot before(*m_host);
 
@@ -274,9 +265,28 @@ private slots:
             picture(path, bytes);
         if (deleted)
             QVERIFY(QFile::remove(full));
-        m_preview->AfficheGif(full, 12345);
+        QSignalSpy failed(m_preview.get(), &PicturePreview::failed);
+        QVERIFY(previewAndWait(*m_preview, full, 12345));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().at(0).toString(), full);
         QCOMPARE(m_beeper.count, 1);
-        QVERIFY(Snapshot(*m_host) == before);
+        QVERIFY(Snapshot(*m_host).samePicture(before));
+        QCOMPARE(failureText(*m_host->label3), label);
+        QVERIFY(m_host->label3->text().endsWith(label.mid(label.indexOf(QLatin1String(": ")))));
+        qDebug() << m_host->label3->geometry() << m_host->label3->text() << m_host->label3->fontMetrics().averageCharWidth() << m_host->label3->font();
+        // Within the viewport's width, so it runs into nothing on the window.
+        QVERIFY(m_host->label3->geometry().right() <= m_host->picture1->geometry().right());
+        QVERIFY(m_host->label3->width() >= m_host->label3->sizeHint().width());
+    }
+
+    // The next picture that shows puts the byte count back.
+    void successAfterFailureShowsTheLength()
+    {
+        QVERIFY(previewAndWait(*m_preview, m_dir.filePath(QStringLiteral("absent.gif")), 1));
+        QCOMPARE(m_beeper.count, 1);
+        QVERIFY(previewAndWait(*m_preview, gif(20, 20), 77));
+        QCOMPARE(m_host->label3->text(), QStringLiteral("77 Bytes"));
+        QVERIFY(m_host->label3->toolTip().isEmpty());
     }
 
     void exifOrientationIsApplied_data()
@@ -293,26 +303,32 @@ private slots:
     {
         QFETCH(int, orientation);
         QFETCH(QSize, holder);
-        show(picture(QStringLiteral("turned%1.jpg").arg(orientation),
-                     TestPictures::withExifOrientation(TestPictures::jpeg(40, 10), orientation)));
+        QVERIFY(show(picture(QStringLiteral("turned%1.jpg").arg(orientation),
+                             TestPictures::withExifOrientation(TestPictures::jpeg(40, 10), orientation))));
         QCOMPARE(m_beeper.count, 0);
         QCOMPARE(m_host->picture2->size(), holder);
     }
 
     void animatedGifPlays()
     {
-        show(picture(QStringLiteral("moving.gif"), twoFrameGif(30, 20)));
+        QVERIFY(show(picture(QStringLiteral("moving.gif"), TestPictures::animatedGif(30, 20, 2))));
         QCOMPARE(m_beeper.count, 0);
-        QVERIFY(m_host->picture2->movie());
+        QMovie *movie = m_host->picture2->movie();
+        QVERIFY(movie);
         QCOMPARE(m_host->picture2->size(), QSize(32, 22));
-        show(gif(40, 40)); // a still picture replaces the movie
+        // It plays from the bytes the worker read, not from the file.
+        QVERIFY(movie->fileName().isEmpty());
+        QVERIFY(qobject_cast<QBuffer *>(movie->device()));
+        QCOMPARE(movie->frameCount(), 2);
+        QTRY_COMPARE(movie->currentFrameNumber(), 1);
+        QVERIFY(show(gif(40, 40))); // a still picture replaces the movie
         QVERIFY(!m_host->picture2->movie());
         QCOMPARE(m_host->picture2->pixmap().size(), QSize(40, 40));
     }
 
     void panoramaPreviews()
     {
-        show(picture(QStringLiteral("panorama.jpg"), TestPictures::jpeg(16000, 8000, 30)));
+        QVERIFY(show(picture(QStringLiteral("panorama.jpg"), TestPictures::jpeg(16000, 8000, 30))));
         QCOMPARE(m_beeper.count, 0);
         QCOMPARE(m_host->picture2->size(), QSize(16002, 8002));
         QCOMPARE(m_host->hScroll1->maximum(), 16002 - 401);
@@ -320,7 +336,7 @@ private slots:
 
     void measuredPictureShowsAloneInTheHolder()
     {
-        show(gif(1000, 800));
+        QVERIFY(show(gif(1000, 800)));
         m_host->hScroll1->setValue(50);
         const Snapshot before(*m_host);
         m_preview->showMeasured(gif(120, 70));
@@ -345,7 +361,7 @@ private slots:
     void previewOverridesAnEarlierMeasuredPicture()
     {
         m_preview->showMeasured(gif(300, 200));
-        show(gif(100, 50));
+        QVERIFY(show(gif(100, 50)));
         QThreadPool::globalInstance()->waitForDone();
         QTest::qWait(50);
         QCOMPARE(m_host->picture2->size(), QSize(102, 52));

@@ -1,6 +1,6 @@
 // The preview over the hostile sweep: it must never crash or hang, must beep
-// on each file it cannot show, and must then leave the previous picture, its
-// label and the bars exactly as they were.
+// on each file it cannot show, and must then leave the previous picture and
+// the bars exactly as they were, with the label saying why.
 #include "support/BadPictures.h"
 #include "support/PreviewHost.h"
 #include "support/TestPictures.h"
@@ -32,7 +32,7 @@ private slots:
 
         const QString good = dir.filePath(QStringLiteral("good.gif"));
         QVERIFY(TestPictures::writeFile(good, TestPictures::gif(500, 400))); // larger than the viewport
-        preview.AfficheGif(good, 1);
+        QVERIFY(previewAndWait(preview, good, 1));
         QCOMPARE(beeper.count, 0);
         host.hScroll1->setValue(50);
 
@@ -43,9 +43,11 @@ private slots:
             QVERIFY(TestPictures::writeFile(path, file.bytes));
             const Snapshot before(host);
             const int beeps = beeper.count;
-            preview.AfficheGif(path, file.bytes.size());
+            QVERIFY2(previewAndWait(preview, path, file.bytes.size()), qPrintable(file.name));
             if (beeper.count > beeps) {
-                QVERIFY2(Snapshot(host) == before, qPrintable(file.name + " changed the preview yet beeped"));
+                QVERIFY2(Snapshot(host).samePicture(before), qPrintable(file.name + " changed the preview yet beeped"));
+                QVERIFY2(failureText(*host.label3).startsWith(QStringLiteral("Cannot show %1: It ").arg(file.name)),
+                         qPrintable(failureText(*host.label3)));
                 ++refused;
                 continue;
             }
@@ -62,14 +64,17 @@ private slots:
     void hugeHeadersBeep_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("gif 65535 x 65535") << "huge.gif";
-        QTest::newRow("jpeg 65500 x 65500") << "huge.jpg";
-        QTest::newRow("jpeg 65535 x 65535") << "too-huge.jpg";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("gif 65535 x 65535") << "huge.gif" << "It is too large: 65535 x 65535 pixels.";
+        QTest::newRow("jpeg 65500 x 65500") << "huge.jpg" << "It is too large: 65500 x 65500 pixels.";
+        // Past the largest size a JPEG may have.
+        QTest::newRow("jpeg 65535 x 65535") << "too-huge.jpg" << "It is damaged, or not a picture.";
     }
 
     void hugeHeadersBeep()
     {
         QFETCH(QString, name);
+        QFETCH(QString, reason);
         const auto files = BadPictures::mislabelled();
         const auto file = std::find_if(files.begin(), files.end(), [&](const auto &f) { return f.name == name; });
         QVERIFY(file != files.end());
@@ -79,8 +84,9 @@ private slots:
         Host host;
         RecordingBeeper beeper;
         PicturePreview preview(host.controls(), beeper, nullptr);
-        preview.AfficheGif(dir.filePath(name), file->bytes.size());
+        QVERIFY(previewAndWait(preview, dir.filePath(name), file->bytes.size()));
         QCOMPARE(beeper.count, 1);
+        QCOMPARE(failureText(*host.label3), QStringLiteral("Cannot show %1: %2").arg(name, reason));
         QCOMPARE(host.picture2->size(), QSize(34, 34)); // still the program icon
     }
 };

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
 #include <QWidget>
 
 class RecordingBeeper final : public Beeper
@@ -64,4 +66,29 @@ struct Snapshot {
     {
     }
     bool operator==(const Snapshot &) const = default;
+
+    // All but the label, which says why a picture failed.
+    bool samePicture(const Snapshot &other) const
+    {
+        Snapshot self = *this;
+        self.label = other.label;
+        return self == other;
+    }
 };
+
+// The whole of a failure in the byte label: a long name is shortened there,
+// and the label's tool tip then holds the whole text.
+inline QString failureText(const QLabel &label3)
+{
+    return label3.toolTip().isEmpty() ? label3.text() : label3.toolTip();
+}
+
+// Asks the preview for path and waits until it shows the picture or gives up
+// on it; false when it did neither in a minute.
+inline bool previewAndWait(PicturePreview &preview, const QString &path, qint64 length)
+{
+    QSignalSpy shown(&preview, &PicturePreview::shown);
+    QSignalSpy failed(&preview, &PicturePreview::failed);
+    preview.AfficheGif(path, length);
+    return QTest::qWaitFor([&] { return !shown.isEmpty() || !failed.isEmpty(); }, 60000);
+}

@@ -78,6 +78,15 @@ QByteArray gif(int width, int height)
     return out;
 }
 
+QByteArray animatedGif(int width, int height, int frames)
+{
+    // A single-frame GIF is header (13 bytes) + two-colour table (6) + one
+    // image + trailer; repeating the image gives more frames.
+    const QByteArray one = gif(width, height);
+    const QByteArray image = one.mid(19, one.size() - 20);
+    return one.left(19) + image.repeated(frames) + char(0x3B);
+}
+
 QByteArray jpeg(int width, int height, int quality)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -92,6 +101,18 @@ QByteArray jpeg(int width, int height, int quality)
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
     writer.write(image);
+    return bytes;
+}
+
+QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray bytes = jpeg(8, 8);
+    const qsizetype frame = bytes.indexOf(QByteArray("\xFF\xC0", 2)); // baseline frame header
+    Q_ASSERT(frame > 0);
+    bytes[frame + 5] = char(height >> 8);
+    bytes[frame + 6] = char(height & 0xFF);
+    bytes[frame + 7] = char(width >> 8);
+    bytes[frame + 8] = char(width & 0xFF);
     return bytes;
 }
 

@@ -9,8 +9,18 @@ namespace TestPictures {
 /** Returns a valid single-frame GIF of width x height pixels (two colours). */
 QByteArray gif(int width, int height);
 
+/** Returns a GIF of frames frames of width x height pixels each, an animation when frames > 1. */
+QByteArray animatedGif(int width, int height, int frames);
+
 /** Returns a JPEG of width x height pixels. */
 QByteArray jpeg(int width, int height, int quality = 75);
+
+/**
+ * Returns a JPEG of a few hundred bytes whose header claims width x height
+ * pixels; the missing data decodes as grey, so it takes as long to decode as
+ * a real picture of that size.
+ */
+QByteArray jpegClaiming(int width, int height);
 
 /** Returns jpeg with an EXIF APP1 segment giving orientation (1 to 8). */
 QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);

@@ -1,0 +1,193 @@
+// Decoding for the preview: regular files only, opened without blocking; the
+// memory bound; large JPEGs decoded in bands exactly as in one piece; a stop
+// honoured mid-decode; and the bytes an animation plays from.
+#include "preview/PictureDecoding.h"
+#include "support/NonRegularFiles.h"
+#include "support/TestPictures.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+enum class NotAFile { Pipe, LinkToPipe, LinkToDevice, Folder, Socket, DanglingLink };
+
+// Counts the JPEG reader's complaint about missing data, which a picture made
+// by jpegClaiming() raises once for each band decoded.
+std::atomic<int> missingDataWarnings{0};
+QtMessageHandler previousHandler = nullptr;
+
+void countMissingData(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("premature end of data")))
+        ++missingDataWarnings;
+    else
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+class PictureDecodingTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_largeJpeg; // over the size decoded in one piece
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        if (!TestPictures::writeFile(path, bytes))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // Makes a file of that kind named name; false when it cannot.
+    bool make(NotAFile kind, const QString &name)
+    {
+        const QString path = m_dir.filePath(name);
+        const QString pipe = m_dir.filePath(QStringLiteral("pipe-for-") + name);
+        switch (kind) {
+        case NotAFile::Pipe:
+            return NonRegularFiles::makeFifo(path);
+        case NotAFile::LinkToPipe:
+            return NonRegularFiles::makeFifo(pipe) && QFile::link(pipe, path);
+        case NotAFile::LinkToDevice:
+            return QFile::link(QStringLiteral("/dev/zero"), path);
+        case NotAFile::Folder:
+            return QDir().mkdir(path);
+        case NotAFile::Socket:
+            return NonRegularFiles::makeSocket(path);
+        case NotAFile::DanglingLink:
+            return QFile::link(m_dir.filePath(QStringLiteral("nowhere.gif")), path);
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        limitPictureDecoding();
+        // 4160 x 4100 pixels: two bands, the second begins at row 4032.
+        m_largeJpeg = TestPictures::jpeg(4160, 4100, 90);
+    }
+
+    void notAPictureFileIsRefusedUnread_data()
+    {
+        QTest::addColumn<NotAFile>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe") << NotAFile::Pipe << "It is a pipe (FIFO), not a picture file.";
+        QTest::newRow("link to a pipe") << NotAFile::LinkToPipe << "It is a pipe (FIFO), not a picture file.";
+        QTest::newRow("link to /dev/zero") << NotAFile::LinkToDevice << "It is a device, not a picture file.";
+        QTest::newRow("folder") << NotAFile::Folder << "It is a folder, not a file.";
+        QTest::newRow("socket") << NotAFile::Socket << "It is a socket, not a picture file.";
+        QTest::newRow("dangling link") << NotAFile::DanglingLink << "It is a link to a file that does not exist.";
+    }
+
+    void notAPictureFileIsRefusedUnread()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("pipes, devices and sockets named like pictures are Unix files");
+#endif
+        QFETCH(NotAFile, kind);
+        QFETCH(QString, reason);
+        const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char('/'), QLatin1Char('_')) + ".gif";
+        QVERIFY(make(kind, name));
+        const QString path = m_dir.filePath(name);
+        // A reader blocked on a pipe is let go after a while, so old code fails here rather than hangs.
+        const NonRegularFiles::PipeRelease release(path, 5000);
+
+        const DecodedPicture decoded = decodePicture(path);
+        QVERIFY(!release.released());
+        QVERIFY(decoded.image.isNull());
+        QCOMPARE(decoded.problem, reason);
+    }
+
+    void tooLargeIsRefusedBeforeDecoding()
+    {
+        const DecodedPicture decoded = decodePicture(write(QStringLiteral("claims.jpg"), TestPictures::jpegClaiming(30000, 30000)));
+        QVERIFY(decoded.image.isNull());
+        QCOMPARE(decoded.problem, QStringLiteral("It is too large: 30000 x 30000 pixels."));
+    }
+
+    void bandsDecodeAsOnePiece_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("upright") << 1;
+        QTest::newRow("upside down") << 3;
+        QTest::newRow("quarter turn") << 6;
+        QTest::newRow("quarter turn back") << 8;
+    }
+
+    void bandsDecodeAsOnePiece()
+    {
+        QFETCH(int, orientation);
+        const QString path = write(QStringLiteral("large%1.jpg").arg(orientation),
+                                   TestPictures::withExifOrientation(m_largeJpeg, orientation));
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        const QImage whole = reader.read();
+        QVERIFY(!whole.isNull());
+
+        const DecodedPicture decoded = decodePicture(path);
+        QVERIFY2(decoded.problem.isEmpty(), qPrintable(decoded.problem));
+        QCOMPARE(decoded.image.size(), whole.size());
+        QCOMPARE(decoded.image.format(), QImage::Format_RGB32);
+        QVERIFY(decoded.image == whole.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // The largest JPEG takes seconds; a stop during its first band ends it at the next.
+    void stopEndsALargeDecodeWithinASecond()
+    {
+        const QString path = write(QStringLiteral("slow.jpg"), TestPictures::jpegClaiming(16000, 16000));
+        missingDataWarnings = 0;
+        previousHandler = qInstallMessageHandler(countMissingData);
+        const auto restore = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
+
+        auto stop = std::make_shared<std::atomic<bool>>(false);
+        QFuture<DecodedPicture> decoding = QtConcurrent::run([path, stop] { return decodePicture(path, stop.get()); });
+        QTRY_VERIFY_WITH_TIMEOUT(missingDataWarnings > 0 || decoding.isFinished(), 30000);
+        QVERIFY2(!decoding.isFinished(), "the decode ended before it could be stopped");
+        QElapsedTimer stopping;
+        stopping.start();
+        stop->store(true);
+        decoding.waitForFinished();
+        QVERIFY2(stopping.elapsed() < 1000, qPrintable(QString::number(stopping.elapsed()) + " ms"));
+    }
+
+    void animationIsReadWhole_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("plays");
+        QTest::newRow("two frames") << TestPictures::animatedGif(30, 20, 2) << QSize(30, 20) << true;
+        QTest::newRow("one frame") << TestPictures::gif(30, 20) << QSize(30, 20) << false;
+        // Each frame would be decoded on the UI thread: only the first is shown.
+        QTest::newRow("two frames, too large to play") << TestPictures::animatedGif(2100, 2100, 2) << QSize(2100, 2100) << false;
+    }
+
+    void animationIsReadWhole()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        QFETCH(bool, plays);
+        const DecodedPicture decoded = decodePicture(write(QStringLiteral("moving.gif"), bytes));
+        QVERIFY2(decoded.problem.isEmpty(), qPrintable(decoded.problem));
+        QCOMPARE(decoded.image.size(), size);
+        QCOMPARE(decoded.animation, plays ? bytes : QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(PictureDecodingTest)
+#include "tst_picturedecoding.moc"

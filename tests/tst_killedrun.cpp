@@ -128,15 +128,17 @@ private slots:
             else
                 ++counts.midway;
 
-            // A run killed between writing a temporary and renaming it leaves
-            // "index7.htm.AbC123": never a name ending in .htm, and always a
-            // whole page.
+            // A run killed between creating a temporary and renaming it leaves
+            // "index7.htm.AbC123": never a name ending in .htm, and holding
+            // nothing but the start of that page (empty when the kill came
+            // between creating and writing it).
             for (const QString &name : PageFiles::strayFiles(m_folder.path())) {
                 const auto match = temporary.match(name);
                 QVERIFY2(match.hasMatch(), qPrintable(name));
                 QFile file(m_folder.filePath(name));
                 QVERIFY(file.open(QIODevice::ReadOnly));
-                QCOMPARE(file.readAll(), m_clean.value(match.captured(1)));
+                const QByteArray held = file.readAll();
+                QVERIFY2(m_clean.value(match.captured(1)).startsWith(held), qPrintable(name));
                 file.close();
                 QVERIFY(file.remove());
                 ++counts.leftoverTemporaries;

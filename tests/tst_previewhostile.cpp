@@ -4,6 +4,7 @@
 // be shown, and close at once.
 #include "app/Form1.h"
 #include "platform/SettingsStore.h"
+#include "support/Sanitizers.h"
 #include "support/PreviewHost.h"
 #include "support/NonRegularFiles.h"
 #include "support/TestPictures.h"
@@ -75,7 +76,7 @@ private:
         QVERIFY(m_window->close());
         m_window.reset();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
-        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed()) + " ms"));
+        QVERIFY2(closing.elapsed() < Sanitizers::bound(1000), qPrintable(QString::number(closing.elapsed()) + " ms"));
     }
 
 private slots:
@@ -106,7 +107,7 @@ private slots:
         write("pics/a.gif", TestPictures::gif(40, 30));
         write("pics/x.gif", TestPictures::gif(5, 5));
         QVERIFY(openWindowOn("pics", 2));
-        QVERIFY(click("a.gif") < 1000);
+        QVERIFY(click("a.gif") < Sanitizers::bound(1000));
         QTRY_COMPARE(c().Picture2->size(), QSize(42, 32));
 
         // Made after the listing, as a file swapped under it; whether the
@@ -119,7 +120,7 @@ private slots:
         connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
         ticker.start(10);
 
-        QVERIFY(click("x.gif") < 1000);
+        QVERIFY(click("x.gif") < Sanitizers::bound(1000));
         QTRY_VERIFY_WITH_TIMEOUT(ticks > 0, 1000);
         QTRY_COMPARE_WITH_TIMEOUT(failureText(*c().Label3),
                                   QStringLiteral("Cannot show x.gif: It is a pipe (FIFO), not a picture file."), 1000);
@@ -200,7 +201,7 @@ private slots:
             preview.showMeasured(slow);
         else
             preview.AfficheGif(slow, 652);
-        QVERIFY2(asking.elapsed() < 1000, "the request held the window up");
+        QVERIFY2(asking.elapsed() < Sanitizers::bound(1000), "the request held the window up");
         preview.AfficheGif(quick, 100);
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 30000);
         QCOMPARE(shown.first().first().toString(), quick);
@@ -220,7 +221,7 @@ private slots:
         write("pics/a.gif", TestPictures::gif(40, 30));
         write("pics/slow.jpg", TestPictures::jpegClaiming(16000, 16000));
         QVERIFY(openWindowOn("pics", 2));
-        QVERIFY(click("slow.jpg") < 1000);
+        QVERIFY(click("slow.jpg") < Sanitizers::bound(1000));
         endsWithinASecond();
     }
 

@@ -57,6 +57,7 @@ Measurement refused(const OpenProblem &problem)
 PictureFolder::PictureFolder(const QString &folder)
     : m_folder(folder)
     , m_fd(::open(NativeName::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    , m_openError(m_fd < 0 ? errno : 0)
 {
 }
 
@@ -68,9 +69,9 @@ PictureFolder::~PictureFolder()
 
 Measurement PictureFolder::measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const
 {
-    if (m_fd < 0)
-        return measurePicture(QDir(m_folder).filePath(name), cancel);
     const QString path = QDir(m_folder).filePath(name);
+    if (m_fd < 0)
+        return refused(describeOpenFailure(path, m_openError));
     const QByteArray native = NativeName::encode(name);
     struct stat info;
     // A link or an entry of unknown kind is looked at before it is opened:
@@ -113,7 +114,14 @@ PictureFolder::~PictureFolder() = default;
 
 Measurement PictureFolder::measure(const QString &name, bool, const std::atomic<bool> *cancel) const
 {
-    return measurePicture(QDir(m_folder).filePath(name), cancel);
+    const OpenedFile opened = openRegularFile(QDir(m_folder).filePath(name));
+    if (!opened.file) {
+        Measurement refused;
+        refused.error = opened.problem.reason;
+        refused.systemFailure = opened.problem.systemFailure;
+        return refused;
+    }
+    return measurePicture(*opened.file, cancel);
 }
 
 #endif

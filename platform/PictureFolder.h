@@ -29,4 +29,5 @@ public:
 private:
     QString m_folder;
     int m_fd = -1;
+    int m_openError = 0; // why the folder could not be opened, as the system said
 };

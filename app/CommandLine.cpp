@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include "app/ConsoleNotices.h"
+#include "app/QtWarningsDropped.h"
+#include "app/ToolkitOptions.h"
 #include "pages/GenerationRun.h"
 #include "pages/PageOptions.h"
 #include "platform/NativeName.h"
@@ -10,17 +12,110 @@
 #include <QDir>
 
 #include <cstdio>
+#include <optional>
 
 namespace CommandLine {
 
 namespace {
+
 constexpr int maxPageSize = 10000; // more thumbnails than that make a page no browser scrolls well
+constexpr int runFailed = 1;
+constexpr int usageError = 2;
+
+void printError(const QString &message)
+{
+    const QString line = QStringLiteral("vimbrel: %1\n").arg(NativeName::printable(message));
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fflush(stderr);
 }
 
-bool wanted(int argc, char **argv)
+struct Options {
+    QCommandLineOption generate{QStringList{QStringLiteral("g"), QStringLiteral("generate")},
+                                QStringLiteral("Write the pages of <folder> without opening a window; with more "
+                                               "folders, each in turn, stopping at the first that fails."),
+                                QStringLiteral("folder")};
+    QCommandLineOption gallery{QStringLiteral("gallery"),
+                               QStringLiteral("Write gallery pages with thumbnails instead of the classic pages.")};
+    QCommandLineOption pageSize{QStringLiteral("page-size"),
+                                QStringLiteral("Thumbnails on each gallery page (default %1).")
+                                    .arg(PageOptions::defaultGalleryPageSize),
+                                QStringLiteral("count")};
+};
+
+void describe(QCommandLineParser &parser, const Options &options)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-')
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes index1.htm, index2.htm, ... into a folder: its GIF and JPEG pictures, ten to a page.\n"
+        "Without options, opens the window (in FOLDER when one is given); Qt's own options,\n"
+        "such as -platform, -style and -reverse, reach the window. After --, a name that\n"
+        "starts with a dash is a folder.\n"
+        "Messages start with \"vimbrel: \". Exit status: 0 done, 1 a run failed or a folder\n"
+        "could not be opened, 2 a usage error or no display for the window."));
+    parser.addOption(options.generate);
+    parser.addOption(options.gallery);
+    parser.addOption(options.pageSize);
+    parser.addPositionalArgument(QStringLiteral("folder"),
+                                 QStringLiteral("The folder the window opens in; with --generate, more folders to write."),
+                                 QStringLiteral("[folder...]"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// The page options asked for, or nothing after a usage error has been said.
+std::optional<PageOptions> pageOptions(const QCommandLineParser &parser, const Options &options)
+{
+    PageOptions pages;
+    if (parser.isSet(options.gallery))
+        pages.style = PageStyle::Gallery;
+    if (parser.isSet(options.pageSize)) {
+        bool ok = false;
+        pages.galleryPageSize = parser.value(options.pageSize).toInt(&ok);
+        if (!ok || pages.galleryPageSize < 1 || pages.galleryPageSize > maxPageSize) {
+            printError(QStringLiteral("--page-size takes a whole number from 1 to %1.").arg(maxPageSize));
+            return std::nullopt;
+        }
+    }
+    return pages;
+}
+
+// The folders of the --generate options come first, then the other folders.
+QStringList foldersToGenerate(const QCommandLineParser &parser, const Options &options)
+{
+    QStringList folders;
+    for (const QString &folder : parser.values(options.generate) + parser.positionalArguments())
+        folders.append(QDir::cleanPath(QDir::fromNativeSeparators(folder)));
+    return folders;
+}
+
+int generateAll(const QStringList &folders, const PageOptions &pages)
+{
+    // Thumbnail decoding makes Qt warn on damaged pictures, from pool threads.
+    const QtWarningsDropped quiet;
+    qsizetype done = 0;
+    for (const QString &folder : folders) {
+        ConsoleNotices notices(folder);
+        if (runGeneration(folder, notices, nullptr, nullptr, pages) != RunOutcome::Completed)
+            break;
+        ++done;
+    }
+    if (folders.size() > 1) {
+        QString summary = QStringLiteral("%1 of %2 folders done").arg(done).arg(folders.size());
+        if (done < folders.size())
+            summary += QStringLiteral("; stopped at %1").arg(QDir::toNativeSeparators(folders.at(done)));
+        printError(summary);
+    }
+    return done == folders.size() ? 0 : runFailed;
+}
+
+} // namespace
+
+bool wanted(const QStringList &arguments)
+{
+    const QStringList ours = ToolkitOptions::removed(arguments);
+    for (qsizetype i = 1; i < ours.size(); ++i) {
+        if (ours.at(i) == QLatin1String("--"))
+            return false;
+        if (ours.at(i).startsWith(QLatin1Char('-')))
             return true;
     }
     return false;
@@ -34,57 +129,30 @@ QStringList arguments(int argc, char **argv)
     return list;
 }
 
-int run(int argc, char **argv)
+int run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Writes index1.htm, index2.htm, ... into a folder: its GIF and JPEG pictures, ten to a page.\n"
-        "Without options, opens the window (in FOLDER when one is given)."));
-    const QCommandLineOption generate(QStringList{QStringLiteral("g"), QStringLiteral("generate")},
-                                      QStringLiteral("Write the pages of <folder> without opening a window."),
-                                      QStringLiteral("folder"));
-    parser.addOption(generate);
-    const QCommandLineOption gallery(QStringLiteral("gallery"),
-                                     QStringLiteral("Write gallery pages with thumbnails instead of the classic pages."));
-    parser.addOption(gallery);
-    const QCommandLineOption pageSize(QStringLiteral("page-size"),
-                                      QStringLiteral("Thumbnails on each gallery page (default %1).")
-                                          .arg(PageOptions::defaultGalleryPageSize),
-                                      QStringLiteral("count"));
-    parser.addOption(pageSize);
-    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder the window opens in."),
-                                 QStringLiteral("[folder]"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const Options options;
+    describe(parser, options);
     // process() would exit with 1 on a bad option; a usage error is 2 here.
-    if (!parser.parse(arguments(argc, argv))) {
-        const QString line = QStringLiteral("vimbrel: %1").arg(parser.errorText());
-        std::fprintf(stderr, "%s\n", NativeName::printable(line).toUtf8().constData());
-        return 2;
+    // Qt's own options mean nothing without a window, and are let pass.
+    if (!parser.parse(ToolkitOptions::removed(arguments))) {
+        printError(parser.errorText());
+        return usageError;
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
 
-    if (!parser.isSet(generate)) {
-        std::fputs("vimbrel: nothing to do; use --generate FOLDER, or no option to open the window.\n", stderr);
-        return 2;
+    if (!parser.isSet(options.generate)) {
+        printError(QStringLiteral("nothing to do; use --generate FOLDER, or no option to open the window."));
+        return usageError;
     }
-    PageOptions options;
-    if (parser.isSet(gallery))
-        options.style = PageStyle::Gallery;
-    if (parser.isSet(pageSize)) {
-        bool ok = false;
-        options.galleryPageSize = parser.value(pageSize).toInt(&ok);
-        if (!ok || options.galleryPageSize < 1 || options.galleryPageSize > maxPageSize) {
-            std::fprintf(stderr, "vimbrel: --page-size takes a whole number from 1 to %d.\n", maxPageSize);
-            return 2;
-        }
-    }
-    const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(parser.value(generate)));
-    ConsoleNotices notices(folder);
-    return runGeneration(folder, notices, nullptr, nullptr, options) == RunOutcome::Completed ? 0 : 1;
+    const std::optional<PageOptions> pages = pageOptions(parser, options);
+    if (!pages)
+        return usageError;
+    return generateAll(foldersToGenerate(parser, options), *pages);
 }
 
 } // namespace CommandLine

@@ -3,23 +3,30 @@
 #include <QStringList>
 
 /**
- * The headless front: --generate FOLDER (with --gallery and --page-size N
- * for gallery pages), --help and --version. It needs no
- * display and leaves the settings entry alone.
+ * The headless front: --generate FOLDER... (with --gallery and --page-size N
+ * for gallery pages), --help and --version. It needs no display and leaves
+ * the settings entry alone. Its messages start with "vimbrel: "; a usage
+ * error exits with 2, a run that failed with 1.
  */
 namespace CommandLine {
 
-/** Returns true when the arguments ask for the command line rather than the window. */
-bool wanted(int argc, char **argv);
+/**
+ * Returns true when arguments, as arguments() gives them, ask for the command
+ * line rather than the window: an option of the program's own, or one
+ * unknown, before any "--". Qt's own options ask for neither.
+ */
+bool wanted(const QStringList &arguments);
 
 /**
- * Runs the command line under an existing QCoreApplication over the
- * arguments as the system gave them, so a folder whose name is not valid
- * text keeps its bytes; returns the exit code.
+ * Runs the command line under an existing QCoreApplication over arguments
+ * as arguments() gives them; returns the exit code.
  */
-int run(int argc, char **argv);
+int run(const QStringList &arguments);
 
-/** Returns the arguments as the system gave them, every byte kept. */
+/**
+ * Returns the arguments as the system gave them, every byte kept, so a
+ * folder whose name is not valid text keeps its bytes.
+ */
 QStringList arguments(int argc, char **argv);
 
 } // namespace CommandLine

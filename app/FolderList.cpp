@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QStyle>
+#include <QtConcurrent>
 
 namespace {
 
@@ -28,6 +29,12 @@ QString caption(const QString &folder)
     return name.isEmpty() ? QDir::toNativeSeparators(folder) : name; // a root has no name
 }
 
+// Runs on a pool thread: it touches no widget.
+SubFolders listSubFolders(const QString &folder)
+{
+    return {folder, QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)};
+}
+
 } // namespace
 
 FolderList::FolderList(QWidget *parent)
@@ -41,6 +48,13 @@ FolderList::FolderList(QWidget *parent)
     setExpandsOnDoubleClick(false);
     // itemActivated is a double-click or Enter, as the platform defines them.
     connect(this, &QTreeWidget::itemActivated, this, &FolderList::open);
+    connect(&m_listing, &QFutureWatcher<SubFolders>::finished, this, &FolderList::showSubFolders);
+}
+
+FolderList::~FolderList()
+{
+    // A listing cannot be stopped midway; no pool thread may outlive the list it was for.
+    m_listing.waitForFinished();
 }
 
 QString FolderList::path() const
@@ -82,29 +96,38 @@ void FolderList::rebuild()
 {
     clear();
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-
     QTreeWidgetItem *parent = nullptr;
     for (const QString &folder : chainTo(m_path)) {
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
         item->setText(0, caption(folder));
         item->setIcon(0, openIcon);
         item->setData(0, pathRole, folder);
+        if (parent)
+            parent->setExpanded(true); // an item without children yet would stay folded
         parent = item;
     }
-    QTreeWidgetItem *current = parent;
-    const QDir dir(m_path);
-    const QStringList subFolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString &name : subFolders) {
-        auto *item = new QTreeWidgetItem(current);
+    m_folderItem = parent;
+    setCurrentItem(m_folderItem);
+    scrollToItem(m_folderItem);
+    // setFuture() drops the superseded listing's signals: its result never arrives here.
+    m_listing.setFuture(QtConcurrent::run(listSubFolders, m_path));
+}
+
+void FolderList::showSubFolders()
+{
+    const SubFolders listed = m_listing.result();
+    if (listed.folder != m_path)
+        return;
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const QDir dir(listed.folder);
+    for (const QString &name : listed.names) {
+        auto *item = new QTreeWidgetItem(m_folderItem);
         item->setText(0, name);
         item->setIcon(0, closedIcon);
         item->setData(0, pathRole, dir.filePath(name));
     }
-    // Opened once every item is in place: an item without children yet stays folded.
-    for (QTreeWidgetItem *item = current; item; item = item->parent())
-        item->setExpanded(true);
-    setCurrentItem(current);
+    m_folderItem->setExpanded(true);
     // Centred, so that some ancestors show above the current folder and some sub-folders below.
-    scrollToItem(current, QAbstractItemView::PositionAtCenter);
+    scrollToItem(m_folderItem, QAbstractItemView::PositionAtCenter);
+    emit subFoldersListed();
 }

@@ -2,14 +2,13 @@
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "app/ProgramIcon.h"
+#include "app/WindowStart.h"
 #include "preview/SystemBeeper.h"
-#include "platform/FolderEnumeration.h"
 #include "platform/NativeName.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SettingsStore.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 
 #include <cstdio>
@@ -23,32 +22,9 @@ void nameProgram()
     QCoreApplication::setApplicationVersion(ProgramInfo::version());
 }
 
-// The folder named on the command line, if any, made absolute.
-QString requestedFolder(int argc, char **argv)
+int runWindow(int argc, char **argv, const QString &folder)
 {
-    const QStringList arguments = CommandLine::arguments(argc, argv);
-    if (arguments.size() < 2)
-        return {};
-    const QString folder = QDir::current().absoluteFilePath(arguments.at(1));
-    if (const QString problem = folderProblem(folder); !problem.isEmpty()) {
-        const QString line = QStringLiteral("vimbrel: Cannot open %1: %2")
-                                 .arg(QDir::toNativeSeparators(folder), problem);
-        std::fprintf(stderr, "%s\n", NativeName::printable(line).toUtf8().constData());
-        return {};
-    }
-    return folder;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    if (CommandLine::wanted(argc, argv)) {
-        // No QApplication: the command line must run where no display exists.
-        QCoreApplication app(argc, argv);
-        nameProgram();
-        return CommandLine::run(argc, argv);
-    }
+    // Takes Qt's own options (-platform, -style, -reverse...) out of argv.
     QApplication app(argc, argv);
     nameProgram();
     QApplication::setWindowIcon(programIcon());
@@ -58,7 +34,27 @@ int main(int argc, char **argv)
     QtMessageBoxes boxes;
     SystemBeeper beeper;
     Form1 window({settings, boxes, beeper, {}});
-    window.Form_Load(requestedFolder(argc, argv));
+    window.Form_Load(folder);
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QStringList arguments = CommandLine::arguments(argc, argv);
+    if (CommandLine::wanted(arguments)) {
+        // No QApplication: the command line must run where no display exists.
+        QCoreApplication app(argc, argv);
+        nameProgram();
+        return CommandLine::run(arguments);
+    }
+    // Decided before QApplication exists: without a display it aborts the process.
+    const WindowStart start = windowStart(arguments, DisplayEnvironment::current());
+    if (start.exitCode != 0) {
+        std::fprintf(stderr, "%s\n", NativeName::printable(start.message).toUtf8().constData());
+        return start.exitCode;
+    }
+    return runWindow(argc, argv, start.folder);
 }

@@ -1,4 +1,7 @@
 // The headless run as a user starts it: a real process with no display.
+#include "app/CommandLine.h"
+#include "app/ToolkitOptions.h"
+#include "app/WindowStart.h"
 #include "platform/ProgramInfo.h"
 #include "support/TestPictures.h"
 
@@ -27,15 +30,22 @@ class CommandLineTest : public QObject
 private:
     QTemporaryDir m_home; // stands in for the user's home and config folders
 
-    Outcome runProgram(const QStringList &arguments)
+    QProcessEnvironment noDisplay() const
     {
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
         env.insert("HOME", m_home.path());
         env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
-        process.setProcessEnvironment(env);
+        return env;
+    }
+
+    Outcome runProgram(const QStringList &arguments, const QString &workingFolder = {})
+    {
+        QProcess process;
+        process.setProcessEnvironment(noDisplay());
+        if (!workingFolder.isEmpty())
+            process.setWorkingDirectory(workingFolder);
         process.start(qEnvironmentVariable("VIMBREL_BINARY"), arguments);
         if (!process.waitForFinished(60000))
             return {};
@@ -218,6 +228,219 @@ private slots:
         QVERIFY(outcome.out.contains("--gallery") && outcome.out.contains("--page-size <count>"));
     }
 
+    // Without a display the window cannot open: said in one line, not a crash.
+    void noDisplayIsAUsageError_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no argument") << QStringList();
+        QTest::newRow("a folder") << QStringList{QDir::tempPath()};
+        QTest::newRow("a Qt style") << QStringList{"-style", "fusion"};
+        QTest::newRow("X11 asked for") << QStringList{"-platform", "xcb"};
+    }
+
+    void noDisplayIsAUsageError()
+    {
+        QFETCH(QStringList, arguments);
+        const Outcome outcome = runProgram(arguments);
+        QCOMPARE(outcome.exitCode, 2);
+        QCOMPARE(outcome.err,
+                 QStringLiteral("vimbrel: no display found; vimbrel --generate FOLDER writes the pages without one.\n"));
+        QVERIFY(outcome.out.isEmpty());
+    }
+
+    // Qt's own options reach Qt, and a folder after "--" may start with a dash.
+    void windowTakesQtOptionsAndDashedFolders()
+    {
+        QTemporaryDir work;
+        QVERIFY(QDir(work.path()).mkdir("-dash-folder"));
+        QProcess process;
+        process.setProcessEnvironment(noDisplay());
+        process.setWorkingDirectory(work.path());
+        process.start(qEnvironmentVariable("VIMBREL_BINARY"),
+                      {"-platform", "offscreen", "-style", "fusion", "-reverse", "--", "-dash-folder"});
+        QVERIFY(process.waitForStarted());
+        // A window stays open until closed: the program still running is the proof.
+        const bool ended = process.waitForFinished(1000);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        if (!ended) {
+            process.kill();
+            QVERIFY(process.waitForFinished(10000));
+        }
+        QVERIFY2(!ended, qPrintable(err));
+        QVERIFY2(!err.contains("vimbrel:"), qPrintable(err));
+
+        const Outcome outcome = runProgram({"-platform", "offscreen", "--", "-not-there"}, work.path());
+        QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.err, QStringLiteral("vimbrel: Cannot open %1: The folder does not exist.\n")
+                                  .arg(QDir::toNativeSeparators(work.filePath("-not-there"))));
+    }
+
+    // Qt's options mean nothing without a window, and do not stop a run.
+    void generateLetsQtOptionsPass()
+    {
+        QTemporaryDir folder;
+        QVERIFY(TestPictures::writeFile(folder.filePath("a.gif"), TestPictures::gif(3, 3)));
+        const Outcome outcome = runProgram({"-platform", "offscreen", "-reverse", "--generate", folder.path()});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\n"));
+        QVERIFY(QFile::exists(folder.filePath("index1.htm")));
+    }
+
+    void everyFolderIsGeneratedInTurn_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // "@x" is the folder x
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("summary"); // the last line on stderr; "" for none
+        QTest::newRow("one") << QStringList{"--generate", "@A"} << QStringList{"A"} << 0 << "";
+        QTest::newRow("after the option") << QStringList{"--generate", "@A", "@B", "@C"} << QStringList{"A", "B", "C"} << 0
+                                          << "vimbrel: 3 of 3 folders done";
+        QTest::newRow("option twice") << QStringList{"-g", "@A", "--generate", "@B"} << QStringList{"A", "B"} << 0
+                                      << "vimbrel: 2 of 2 folders done";
+        QTest::newRow("stops at a failure") << QStringList{"--generate", "@A", "@missing", "@B"} << QStringList{"A"} << 1
+                                            << "vimbrel: 1 of 3 folders done; stopped at @missing";
+        QTest::newRow("dashed after --") << QStringList{"--generate", "@A", "--", "-dashed"} << QStringList{"A", "-dashed"}
+                                         << 0 << "vimbrel: 2 of 2 folders done";
+    }
+
+    void everyFolderIsGeneratedInTurn()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, written);
+        QFETCH(int, exitCode);
+        QFETCH(QString, summary);
+        QTemporaryDir work;
+        for (const char *name : {"A", "B", "C", "-dashed"}) {
+            QVERIFY(QDir(work.path()).mkdir(name));
+            QVERIFY(TestPictures::writeFile(QDir(work.filePath(name)).filePath("p.gif"), TestPictures::gif(3, 3)));
+        }
+        const QString at = QDir::toNativeSeparators(work.path()) + QDir::separator();
+        for (QString &argument : arguments)
+            argument.replace(QLatin1Char('@'), at);
+        summary.replace(QLatin1Char('@'), at);
+
+        const Outcome outcome = runProgram(arguments, work.path());
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\n").repeated(written.size()));
+        const QStringList lines = outcome.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!summary.isEmpty())
+            QCOMPARE(lines.last(), summary);
+        else
+            QVERIFY2(!outcome.err.contains(" folders done"), qPrintable(outcome.err));
+        for (const char *name : {"A", "B", "C", "-dashed"}) {
+            const bool pages = QFile::exists(QDir(work.filePath(name)).filePath("index1.htm"));
+            QVERIFY2(pages == written.contains(QLatin1String(name)), name);
+        }
+    }
+
+    // Every message starts with the program's name; usage errors exit with 2, failures with 1.
+    void messagesAndExitCodes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString missing = QDir(m_home.path()).filePath("missing");
+        QTest::newRow("nothing to do") << QStringList{"--gallery"} << 2 << "vimbrel: nothing to do";
+        QTest::newRow("no folder") << QStringList{"--generate"} << 2 << "vimbrel: Missing value after '--generate'.";
+        QTest::newRow("bad page size") << QStringList{"-g", m_home.path(), "--page-size", "x"} << 2
+                                       << "vimbrel: --page-size takes";
+        QTest::newRow("two folders for the window") << QStringList{"-platform", "offscreen", m_home.path(), m_home.path()}
+                                                    << 2 << "vimbrel: the window opens one folder";
+        QTest::newRow("window folder missing") << QStringList{"-platform", "offscreen", missing} << 1
+                                               << "vimbrel: Cannot open " + QDir::toNativeSeparators(missing);
+        QTest::newRow("run folder missing") << QStringList{"--generate", missing} << 1
+                                            << "vimbrel: Cannot read " + QDir::toNativeSeparators(missing);
+    }
+
+    void messagesAndExitCodes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const Outcome outcome = runProgram(arguments);
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(outcome.err.startsWith(message), qPrintable(outcome.err));
+    }
+
+    // A truncated JPEG makes Qt's decoder warn while thumbnails are made:
+    // none of it may break into the report.
+    void qtWarningsStayOutOfTheReport()
+    {
+        QTemporaryDir folder;
+        const QByteArray whole = TestPictures::jpeg(400, 300, 90);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("cut%1.jpg").arg(i)), whole.left(whole.size() / 2)));
+        QVERIFY(TestPictures::writeFile(folder.filePath("whole.jpg"), whole));
+        const Outcome outcome = runProgram({"--generate", folder.path(), "--gallery"});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QStringLiteral("Completed\n"));
+        for (const QString &line : outcome.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const bool ours = line.startsWith("Read: ") || line.startsWith("Thumbnails: ") || line.startsWith("Skipped ");
+            QVERIFY2(ours, qPrintable(outcome.err));
+        }
+        QVERIFY(outcome.err.contains("Thumbnails: 5"));
+    }
+
+    void toolkitOptionsAreTakenOut_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<bool>("commandLine");
+        QTest::newRow("none") << QStringList{"vimbrel"} << QStringList{"vimbrel"} << false;
+        QTest::newRow("platform and folder") << QStringList{"vimbrel", "-platform", "offscreen", "pics"}
+                                             << QStringList{"vimbrel", "pics"} << false;
+        QTest::newRow("two dashes, joined style") << QStringList{"vimbrel", "--platform", "xcb", "-style=fusion", "-reverse"}
+                                                  << QStringList{"vimbrel"} << false;
+        QTest::newRow("value that looks like an option") << QStringList{"vimbrel", "-title", "-g"}
+                                                         << QStringList{"vimbrel"} << false;
+        QTest::newRow("with --generate") << QStringList{"vimbrel", "-style", "fusion", "--generate", "pics"}
+                                         << QStringList{"vimbrel", "--generate", "pics"} << true;
+        QTest::newRow("after --") << QStringList{"vimbrel", "--", "-platform", "-g"}
+                                  << QStringList{"vimbrel", "--", "-platform", "-g"} << false;
+        QTest::newRow("unknown") << QStringList{"vimbrel", "-platforms"} << QStringList{"vimbrel", "-platforms"} << true;
+    }
+
+    void toolkitOptionsAreTakenOut()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, kept);
+        QFETCH(bool, commandLine);
+        QCOMPARE(ToolkitOptions::removed(arguments), kept);
+        QCOMPARE(CommandLine::wanted(arguments), commandLine);
+    }
+
+    void displayIsFound_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("x11");
+        QTest::addColumn<QString>("wayland");
+        QTest::addColumn<bool>("window");
+        const QStringList none{"vimbrel"};
+        QTest::newRow("nothing") << none << "" << "" << "" << false;
+        QTest::newRow("X11") << none << "" << ":0" << "" << true;
+        QTest::newRow("Wayland") << none << "" << "" << "wayland-0" << true;
+        QTest::newRow("offscreen by variable") << none << "offscreen" << "" << "" << true;
+        QTest::newRow("xcb by variable, no X11") << none << "xcb" << "" << "wayland-0" << false;
+        QTest::newRow("xcb by variable, X11") << none << "xcb" << ":1" << "" << true;
+        QTest::newRow("a list with a fallback") << none << "xcb;offscreen" << "" << "" << true;
+        QTest::newRow("argument over variable") << QStringList{"vimbrel", "-platform", "offscreen"} << "xcb" << "" << ""
+                                                << true;
+        QTest::newRow("xcb by argument") << QStringList{"vimbrel", "-platform", "xcb"} << "" << "" << "" << false;
+        QTest::newRow("display by argument") << QStringList{"vimbrel", "-display", ":0"} << "" << "" << "" << true;
+    }
+
+    void displayIsFound()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, platform);
+        QFETCH(QString, x11);
+        QFETCH(QString, wayland);
+        QFETCH(bool, window);
+        QCOMPARE(canShowWindow(arguments, {platform, x11, wayland}), window);
+    }
+
     void versionAndHelp()
     {
         Outcome outcome = runProgram({"--version"});
@@ -226,6 +449,7 @@ private slots:
         outcome = runProgram({"--help"});
         QCOMPARE(outcome.exitCode, 0);
         QVERIFY(outcome.out.contains("--generate <folder>"));
+        QVERIFY(outcome.out.contains("[folder...]") && outcome.out.contains("Exit status: 0 done, 1 a run failed"));
         outcome = runProgram({"--bogus"});
         QVERIFY(outcome.exitCode > 0);
     }

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 class FolderListTest : public QObject
 {
@@ -20,6 +21,13 @@ private:
         for (int i = 0; i < parent->childCount(); ++i)
             texts.append(parent->child(i)->text(0));
         return texts;
+    }
+
+    // Shows folder and waits for its sub-folders, listed on a worker thread.
+    static bool showListed(FolderList &dir1, const QString &folder)
+    {
+        QSignalSpy listed(&dir1, &FolderList::subFoldersListed);
+        return dir1.setPath(folder) && listed.wait(20000);
     }
 
 private slots:
@@ -89,7 +97,7 @@ private slots:
     void showsAncestorsThenSubFolders()
     {
         FolderList dir1(nullptr);
-        QVERIFY(dir1.setPath(folder("top")));
+        QVERIFY(showListed(dir1, folder("top")));
         QCOMPARE(dir1.topLevelItemCount(), 1);
         QCOMPARE(dir1.topLevelItem(0)->text(0), QDir::toNativeSeparators(QDir::rootPath()));
         const QTreeWidgetItem *current = dir1.currentItem();
@@ -107,12 +115,14 @@ private slots:
         FolderList dir1(nullptr);
         dir1.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dir1));
-        QVERIFY(dir1.setPath(folder("top")));
+        QVERIFY(showListed(dir1, folder("top")));
         dir1.setCurrentItem(dir1.currentItem()->child(2)); // gamma
         QSignalSpy changed(&dir1, &FolderList::pathChanged);
+        QSignalSpy listed(&dir1, &FolderList::subFoldersListed);
         QTest::keyClick(&dir1, Qt::Key_Return);
         QCOMPARE(changed.size(), 1);
         QCOMPARE(dir1.path(), folder("top/gamma"));
+        QVERIFY(listed.wait(20000));
         QCOMPARE(captions(dir1.currentItem()), QStringList{"deep"});
     }
 
@@ -122,7 +132,7 @@ private slots:
         dir1.resize(200, 400);
         dir1.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dir1));
-        QVERIFY(dir1.setPath(folder("top/gamma/deep")));
+        QVERIFY(showListed(dir1, folder("top/gamma/deep")));
         QTreeWidgetItem *top = dir1.currentItem()->parent()->parent();
         dir1.scrollToItem(top);
         QTRY_VERIFY(!dir1.visualItemRect(top).isEmpty()); // items are laid out later
@@ -133,13 +143,47 @@ private slots:
         QCOMPARE(dir1.path(), folder("top"));
     }
 
+    // The older listing, of many sub-folders, is the slower: were its result
+    // taken, it would come last and replace the newer one.
+    void newerRequestWins_data()
+    {
+        QTest::addColumn<QString>("older");
+        QTest::addColumn<QString>("newer");
+        QTest::addColumn<int>("subFolders");
+        QTest::newRow("slow then quick") << "many" << "top" << 3;
+        QTest::newRow("quick then slow") << "top" << "many" << 2000;
+    }
+
+    void newerRequestWins()
+    {
+        QFETCH(QString, older);
+        QFETCH(QString, newer);
+        QFETCH(int, subFolders);
+        if (!QFileInfo::exists(folder("many/f1999"))) {
+            for (int i = 0; i < 2000; ++i)
+                QVERIFY(QDir().mkpath(folder(QStringLiteral("many/f%1").arg(i, 4, 10, QLatin1Char('0')))));
+        }
+        FolderList dir1(nullptr);
+        QSignalSpy listed(&dir1, &FolderList::subFoldersListed);
+        QVERIFY(dir1.setPath(folder(older)));
+        QVERIFY(dir1.setPath(folder(newer)));
+        QVERIFY(listed.wait(20000));
+        // Every listing has ended and told what it found.
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(dir1.path(), folder(newer));
+        QCOMPARE(dir1.currentItem()->childCount(), subFolders);
+        QCOMPARE(dir1.currentItem()->text(0), newer);
+    }
+
     void openingAVanishedFolderIsReported()
     {
         QVERIFY(QDir().mkpath(folder("brief/soon-gone")));
         FolderList dir1(nullptr);
         dir1.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dir1));
-        QVERIFY(dir1.setPath(folder("brief")));
+        QVERIFY(showListed(dir1, folder("brief")));
         QVERIFY(QDir(folder("brief/soon-gone")).removeRecursively());
         dir1.setCurrentItem(dir1.currentItem()->child(0));
         QSignalSpy failed(&dir1, &FolderList::openFailed);

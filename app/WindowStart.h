@@ -25,7 +25,7 @@ bool canShowWindow(const QStringList &arguments, const DisplayEnvironment &envir
 struct WindowStart {
     QString folder;   // absolute; empty for the folder the window remembers
     QString message;  // one line for stderr, prefix included, when the window cannot start
-    int exitCode = 0; // 2 for a usage error or no display, 1 for a folder that cannot be opened
+    int exitCode = 0; // 2 for a usage error or no display; a folder that cannot be opened is only said
 };
 
 /**

@@ -52,9 +52,9 @@ int main(int argc, char **argv)
     }
     // Decided before QApplication exists: without a display it aborts the process.
     const WindowStart start = windowStart(arguments, DisplayEnvironment::current());
-    if (start.exitCode != 0) {
+    if (!start.message.isEmpty())
         std::fprintf(stderr, "%s\n", NativeName::printable(start.message).toUtf8().constData());
+    if (start.exitCode != 0)
         return start.exitCode;
-    }
     return runWindow(argc, argv, start.folder);
 }

@@ -269,10 +269,21 @@ private slots:
         QVERIFY2(!ended, qPrintable(err));
         QVERIFY2(!err.contains("vimbrel:"), qPrintable(err));
 
-        const Outcome outcome = runProgram({"-platform", "offscreen", "--", "-not-there"}, work.path());
-        QCOMPARE(outcome.exitCode, 1);
-        QCOMPARE(outcome.err, QStringLiteral("vimbrel: Cannot open %1: The folder does not exist.\n")
-                                  .arg(QDir::toNativeSeparators(work.filePath("-not-there"))));
+        // A folder that cannot be opened is named, and the window opens all the same.
+        QProcess missing;
+        missing.setProcessEnvironment(noDisplay());
+        missing.setWorkingDirectory(work.path());
+        missing.start(qEnvironmentVariable("VIMBREL_BINARY"), {"-platform", "offscreen", "--", "-not-there"});
+        const bool missingEnded = missing.waitForFinished(1000);
+        if (!missingEnded) {
+            missing.kill();
+            QVERIFY(missing.waitForFinished(10000));
+        }
+        QVERIFY(!missingEnded);
+        const QString said = QString::fromLocal8Bit(missing.readAllStandardError());
+        QVERIFY2(said.startsWith(QStringLiteral("vimbrel: Cannot open %1: The folder does not exist.\n")
+                                     .arg(QDir::toNativeSeparators(work.filePath("-not-there")))),
+                 qPrintable(said));
     }
 
     // Qt's options mean nothing without a window, and do not stop a run.
@@ -346,8 +357,6 @@ private slots:
                                        << "vimbrel: --page-size takes";
         QTest::newRow("two folders for the window") << QStringList{"-platform", "offscreen", m_home.path(), m_home.path()}
                                                     << 2 << "vimbrel: the window opens one folder";
-        QTest::newRow("window folder missing") << QStringList{"-platform", "offscreen", missing} << 1
-                                               << "vimbrel: Cannot open " + QDir::toNativeSeparators(missing);
         QTest::newRow("run folder missing") << QStringList{"--generate", missing} << 1
                                             << "vimbrel: Cannot read " + QDir::toNativeSeparators(missing);
     }

@@ -3,6 +3,7 @@
 #include "app/CommandButton.h"
 #include "app/DriveList.h"
 #include "app/FolderList.h"
+#include "preview/PicturePreview.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -88,8 +89,8 @@ QScrollBar *makeScrollBar(QWidget *client, Qt::Orientation orientation, const ch
 {
     auto *bar = place(new QScrollBar(orientation, client), name);
     bar->setRange(0, 0);
-    bar->setSingleStep(5);
-    bar->setPageStep(10);
+    bar->setSingleStep(PicturePreview::arrowStep);
+    bar->setPageStep(PicturePreview::trackStep);
     bar->setFocusPolicy(Qt::StrongFocus);
     return bar;
 }

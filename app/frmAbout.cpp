@@ -92,7 +92,7 @@ void frmAbout::placeControls()
     picIcon->setLineWidth(2);
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picIcon->setFocusPolicy(Qt::TabFocus);
-    const QImage icon(QStringLiteral(":/vimbrel/vimbrel.ico"));
+    const QImage icon(ProgramInfo::iconResource());
     picIcon->setPixmap(QPixmap::fromImage(icon.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

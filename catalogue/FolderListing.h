@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/Class1.h"
+
 #include <QList>
 #include <QString>
 
@@ -25,5 +27,5 @@ FolderListing listPictures(const QString &folder, const std::atomic<bool> *cance
 /** Returns the number of pages that count pictures fill, ten to a page. */
 constexpr qint64 pageEstimate(qint64 count)
 {
-    return count / 10 + (count % 10 != 0 ? 1 : 0);
+    return count / picturesPerPage + (count % picturesPerPage != 0 ? 1 : 0);
 }

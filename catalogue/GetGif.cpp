@@ -9,9 +9,6 @@
 
 namespace {
 
-// The holder that shows a picture has a one-pixel border on each side; the
-// pages have always carried that outer size.
-constexpr int holderBorder = 2;
 
 struct Measured {
     Class1 record;
@@ -39,8 +36,8 @@ Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, co
         return result;
     }
     result.record.FileSize = QString::number(measurement.length);
-    result.record.imHauteur = qint64(measurement.size.height()) + holderBorder;
-    result.record.imLargeur = qint64(measurement.size.width()) + holderBorder;
+    result.record.imHauteur = qint64(measurement.size.height()) + 2 * holderBorder;
+    result.record.imLargeur = qint64(measurement.size.width()) + 2 * holderBorder;
     return result;
 }
 

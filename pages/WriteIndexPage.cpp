@@ -5,9 +5,6 @@
 
 #include <QDir>
 
-namespace {
-constexpr int picturesPerPage = 10;
-}
 
 PageWrite WriteIndexPage(PictureCatalogue &catalogue, PageBatch &batch, qint64 iIndex)
 {

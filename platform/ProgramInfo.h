@@ -17,6 +17,9 @@ inline QString version()
     return QStringLiteral("%1.%2.%3").arg(versionMajor).arg(versionMinor).arg(versionRevision);
 }
 
+/** The program icon embedded in the program, made by resources/make_icon.py. */
+inline QString iconResource() { return QStringLiteral(":/vimbrel/vimbrel.ico"); }
+
 /** The address the pages and the About box name for contact. */
 inline constexpr char contactAddress[] = VIMBREL_CONTACT;
 

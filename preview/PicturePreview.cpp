@@ -2,6 +2,8 @@
 
 #include "platform/Beeper.h"
 #include "platform/NativeName.h"
+#include "platform/ProgramInfo.h"
+#include "catalogue/Class1.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -29,10 +31,7 @@ struct PlayingMovie {
 
 namespace {
 
-constexpr int holderBorder = 1; // flat, on each side of the holder
 constexpr int iconSide = 32;    // the program icon at the standard icon size
-constexpr int arrowStep = 5;
-constexpr int trackStep = 10;
 
 bool fitsScrollRange(qint64 difference)
 {
@@ -42,8 +41,8 @@ bool fitsScrollRange(qint64 difference)
 void prepareBar(QScrollBar *bar)
 {
     bar->setRange(0, 0);
-    bar->setSingleStep(arrowStep);
-    bar->setPageStep(trackStep);
+    bar->setSingleStep(PicturePreview::arrowStep);
+    bar->setPageStep(PicturePreview::trackStep);
     // The picture moves when the thumb is let go, not while it is dragged.
     bar->setTracking(false);
 }
@@ -91,7 +90,7 @@ PicturePreview::PicturePreview(const Controls &controls, Beeper &beeper, QObject
     holder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     holder->setScaledContents(false);
     holder->setAutoFillBackground(true);
-    const QImage icon(QStringLiteral(":/vimbrel/vimbrel.ico"));
+    const QImage icon(ProgramInfo::iconResource());
     showStill(icon.scaled(iconSide, iconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     holder->resize(iconSide + 2 * holderBorder, iconSide + 2 * holderBorder);
     moveHolder({0, 0});

@@ -30,6 +30,10 @@ class PicturePreview : public QObject
     Q_OBJECT
 
 public:
+    /** The scroll bars' steps: an arrow click, and a click on the track. */
+    static constexpr int arrowStep = 5;
+    static constexpr int trackStep = 10;
+
     struct Controls {
         QWidget *picture1 = nullptr;    // the viewport
         QLabel *picture2 = nullptr;     // the holder, a child of picture1

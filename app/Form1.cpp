@@ -85,6 +85,7 @@ void Form1::connectHandlers()
     connect(c.mnuGalleryPages, &QAction::triggered, this, &Form1::mnuPages_Click);
 
     connect(m_listing, &PictureListing::started, this, &Form1::listingStarted);
+    connect(m_listing, &PictureListing::listed, this, &Form1::listingFinished);
     connect(m_run, &RunController::counted, this, &Form1::showReadCount);
     connect(m_run, &RunController::thumbnailed, this, &Form1::showThumbnailCount);
     connect(m_run, &RunController::measured, m_preview, &PicturePreview::showMeasured);

@@ -50,6 +50,9 @@ signals:
     /** A listing of folder began (the list is empty until it is filled). */
     void listingStarted(const QString &folder);
 
+    /** The picture list holds the pictures of folder, or says why it could not be read. */
+    void listingFinished(const QString &folder);
+
     /** A generation run ended and its message, if any, was dismissed. */
     void runEnded(RunOutcome outcome);
 

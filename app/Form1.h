@@ -35,8 +35,9 @@ public:
 
     /**
      * Opens the folder of the last generation run, or requestedFolder when one
-     * is given. A folder that cannot be opened is passed over silently: the
-     * window stays on the process's current folder.
+     * is given, and lists its pictures. A folder that cannot be opened is
+     * passed over silently: the window stays on the process's current folder,
+     * and lists that.
      */
     void Form_Load(const QString &requestedFolder = {});
 

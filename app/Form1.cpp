@@ -105,7 +105,7 @@ void Form1::Form_Load(const QString &requestedFolder)
     // A folder that no longer exists leaves the window where it is, silently.
     m_controls.Dir1->setPath(folder);
     m_controls.Drive1->setDrive(m_controls.Dir1->path());
-    // Staying on the folder shown since the window was made changes nothing,
+    // Opening the folder shown since the window was made fires no change,
     // so nothing has listed it yet.
     if (m_listing->folder() != m_controls.Dir1->path())
         ListGiff();

@@ -17,7 +17,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -77,7 +78,8 @@ void Form1::connectHandlers()
     connect(c.Dir1, &FolderList::openFailed, this, [this](const QString &message) {
         m_boxes.show(this, MessageBoxes::Icon::Warning, ProgramInfo::title(), NativeName::printable(message));
     });
-    connect(c.List1, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
+    // The listing gave List1 its model, and with it this selection model.
+    connect(c.List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Form1::List1_Click);
     connect(c.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(c.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(c.mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
@@ -85,6 +87,7 @@ void Form1::connectHandlers()
     connect(c.mnuGalleryPages, &QAction::triggered, this, &Form1::mnuPages_Click);
 
     connect(m_listing, &PictureListing::started, this, &Form1::listingStarted);
+    connect(m_listing, &PictureListing::listed, this, &Form1::listingFinished);
     connect(m_run, &RunController::counted, this, &Form1::showReadCount);
     connect(m_run, &RunController::thumbnailed, this, &Form1::showThumbnailCount);
     connect(m_run, &RunController::measured, m_preview, &PicturePreview::showMeasured);
@@ -102,6 +105,10 @@ void Form1::Form_Load(const QString &requestedFolder)
     // A folder that no longer exists leaves the window where it is, silently.
     m_controls.Dir1->setPath(folder);
     m_controls.Drive1->setDrive(m_controls.Dir1->path());
+    // Opening the folder shown since the window was made fires no change,
+    // so nothing has listed it yet.
+    if (m_listing->folder() != m_controls.Dir1->path())
+        ListGiff();
 }
 
 void Form1::Drive1_Change()
@@ -138,13 +145,13 @@ void Form1::ListGiff()
 
 void Form1::List1_Click()
 {
-    const QListWidgetItem *item = m_controls.List1->currentItem();
-    if (!item || !item->isSelected()) {
+    const QModelIndex current = m_controls.List1->currentIndex();
+    if (!current.isValid() || !m_controls.List1->selectionModel()->isSelected(current)) {
         m_preview->AfficheGif({}, 0);
         return;
     }
-    const QString path = QDir(m_listing->folder()).filePath(item->text());
-    m_preview->AfficheGif(path, item->data(PictureListing::lengthRole).toLongLong());
+    const QString path = QDir(m_listing->folder()).filePath(current.data().toString());
+    m_preview->AfficheGif(path, current.data(PictureListing::lengthRole).toLongLong());
 }
 
 void Form1::Command1_Click()

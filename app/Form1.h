@@ -35,8 +35,9 @@ public:
 
     /**
      * Opens the folder of the last generation run, or requestedFolder when one
-     * is given. A folder that cannot be opened is passed over silently: the
-     * window stays on the process's current folder.
+     * is given, and lists its pictures. A folder that cannot be opened is
+     * passed over silently: the window stays on the process's current folder,
+     * and lists that.
      */
     void Form_Load(const QString &requestedFolder = {});
 
@@ -49,6 +50,9 @@ public:
 signals:
     /** A listing of folder began (the list is empty until it is filled). */
     void listingStarted(const QString &folder);
+
+    /** The picture list holds the pictures of folder, or says why it could not be read. */
+    void listingFinished(const QString &folder);
 
     /** A generation run ended and its message, if any, was dismissed. */
     void runEnded(RunOutcome outcome);

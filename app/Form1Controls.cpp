@@ -8,7 +8,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -120,6 +120,17 @@ QLabel *makeLabel(QWidget *client, const char *name, const QString &caption = {}
     return label;
 }
 
+QListView *makePictureList(QWidget *client)
+{
+    auto *list = place(new QListView(client), "List1");
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is one line of text: the view need not measure a hundred
+    // thousand rows to lay them out.
+    list->setUniformItemSizes(true);
+    return list;
+}
+
 // The page style: two exclusive items; the window checks the stored one.
 void addPagesMenu(QMainWindow *window, Form1Controls &c)
 {
@@ -158,9 +169,7 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
     c.Dir1 = place(new FolderList(client), "Dir1");
     c.Label1 = makeLabel(client, "Label1");
     c.Label2 = makeLabel(client, "Label2");
-    c.List1 = place(new QListWidget(client), "List1");
-    c.List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    c.List1->setSortingEnabled(false);
+    c.List1 = makePictureList(client);
     c.Picture1 = makeViewport(client);
     c.Picture2 = makeHolder(c.Picture1);
     c.HScroll1 = makeScrollBar(client, Qt::Horizontal, "HScroll1");

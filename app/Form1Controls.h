@@ -8,7 +8,7 @@ class QAction;
 class QActionGroup;
 class QFrame;
 class QLabel;
-class QListWidget;
+class QListView;
 class QMainWindow;
 class QPushButton;
 class QScrollBar;
@@ -26,7 +26,7 @@ struct Form1Controls {
 
     DriveList *Drive1 = nullptr;
     FolderList *Dir1 = nullptr;
-    QListWidget *List1 = nullptr; // the pictures of the folder shown
+    QListView *List1 = nullptr; // the pictures of the folder shown; PictureListing gives it its model
     QFrame *Picture1 = nullptr;   // the viewport
     QLabel *Picture2 = nullptr;   // the picture holder, inside Picture1
     QScrollBar *HScroll1 = nullptr;

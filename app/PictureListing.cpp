@@ -1,19 +1,40 @@
 #include "PictureListing.h"
 
 #include "app/Captions.h"
+#include "app/PictureListModel.h"
+#include "platform/NativeName.h"
 
 #include <QLabel>
-#include <QListWidget>
-#include <QSignalBlocker>
+#include <QListView>
+#include <QPromise>
 #include <QtConcurrent>
 
-PictureListing::PictureListing(QListWidget *list1, QLabel *label1, QLabel *label2, QObject *parent)
+static_assert(PictureListing::lengthRole == PictureListModel::lengthRole);
+
+namespace {
+
+// Runs on a pool thread: each batch becomes a result as soon as it is read,
+// and a folder that cannot be read, one result holding only the reason.
+void readFolder(QPromise<FolderListing> &promise, const QString &folder, const std::atomic<bool> *cancel)
+{
+    const QString error = listPicturesInBatches(
+        folder, [&promise](QList<ListedPicture> &&batch) { promise.addResult(FolderListing{std::move(batch), {}}); },
+        cancel);
+    if (!error.isEmpty())
+        promise.addResult(FolderListing{{}, error});
+}
+
+} // namespace
+
+PictureListing::PictureListing(QListView *list1, QLabel *label1, QLabel *label2, QObject *parent)
     : QObject(parent)
-    , m_list1(list1)
+    , m_model(new PictureListModel(this))
     , m_label1(label1)
     , m_label2(label2)
 {
-    connect(&m_watcher, &QFutureWatcher<FolderListing>::finished, this, &PictureListing::fill);
+    list1->setModel(m_model);
+    connect(&m_watcher, &QFutureWatcher<FolderListing>::resultsReadyAt, this, &PictureListing::takeBatches);
+    connect(&m_watcher, &QFutureWatcher<FolderListing>::finished, this, &PictureListing::finish);
 }
 
 PictureListing::~PictureListing()
@@ -39,16 +60,17 @@ void PictureListing::ListGiff(const QString &folder)
         m_cancel->store(true);
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     m_folder = folder;
-    {
-        // Emptying the list is not a selection: the preview keeps its picture.
-        const QSignalBlocker blocker(m_list1);
-        m_list1->clear();
-    }
+    m_error.clear();
+    // Emptying the list is not a selection: a reset clears the selection
+    // without a signal, so the preview keeps its picture.
+    m_model->clear();
     showCount(0);
     emit started(folder);
 
-    // setFuture() drops the superseded listing's signals: its result never arrives here.
-    m_watcher.setFuture(QtConcurrent::run([folder, cancel = m_cancel] { return listPictures(folder, cancel.get()); }));
+    // setFuture() drops the superseded listing's pending signals: none of its batches arrives here.
+    m_watcher.setFuture(QtConcurrent::run([folder, cancel = m_cancel](QPromise<FolderListing> &promise) {
+        readFolder(promise, folder, cancel.get());
+    }));
 }
 
 QString PictureListing::folder() const
@@ -61,21 +83,34 @@ bool PictureListing::isBusy() const
     return m_watcher.isRunning();
 }
 
-void PictureListing::fill()
+bool PictureListing::isSuperseded() const
 {
-    const FolderListing listing = m_watcher.result();
-    if (m_cancel->load())
+    return !m_cancel || m_cancel->load();
+}
+
+void PictureListing::takeBatches(int begin, int end)
+{
+    if (isSuperseded())
         return;
-    {
-        const QSignalBlocker blocker(m_list1);
-        m_list1->setUpdatesEnabled(false);
-        for (const ListedPicture &picture : listing.pictures) {
-            auto *item = new QListWidgetItem(picture.name, m_list1);
-            item->setData(lengthRole, picture.length);
-        }
-        m_list1->setUpdatesEnabled(true);
+    const int before = m_model->rowCount();
+    for (int i = begin; i < end; ++i) {
+        const FolderListing part = m_watcher.resultAt(i);
+        if (!part.error.isEmpty())
+            m_error = part.error;
+        m_model->append(part.pictures);
     }
-    showCount(listing.pictures.size());
+    if (m_model->rowCount() == before)
+        return;
+    showCount(m_model->rowCount());
+    emit counted(m_model->rowCount());
+}
+
+void PictureListing::finish()
+{
+    if (isSuperseded())
+        return;
+    if (!m_error.isEmpty())
+        showError(m_error);
     emit listed(m_folder);
 }
 
@@ -83,4 +118,11 @@ void PictureListing::showCount(qint64 count)
 {
     Captions::set(m_label1, picturesCaption(count));
     Captions::set(m_label2, pagesCaption(count));
+}
+
+void PictureListing::showError(const QString &error)
+{
+    // "0 pictures" would pass an unreadable folder off as an empty one.
+    Captions::set(m_label1, NativeName::printable(error));
+    Captions::set(m_label2, QString());
 }

@@ -5,24 +5,49 @@
 #include "platform/FolderEnumeration.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+
+#include <utility>
+
+namespace {
+
+// A slow disk still shows the pictures found so far, not a count stuck at 0.
+constexpr qint64 batchIntervalMs = 100;
+
+} // namespace
 
 FolderListing listPictures(const QString &folder, const std::atomic<bool> *cancel)
 {
     FolderListing listing;
+    listing.error = listPicturesInBatches(
+        folder, [&listing](QList<ListedPicture> &&batch) { listing.pictures.append(std::move(batch)); }, cancel);
+    return listing;
+}
+
+QString listPicturesInBatches(const QString &folder, const PictureBatchSink &sink, const std::atomic<bool> *cancel,
+                              qsizetype batchSize)
+{
     FolderEnumeration entries(folder);
-    if (!entries.error().isEmpty()) {
-        listing.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), entries.error());
-        return listing;
-    }
-    const QDir dir(folder);
+    if (!entries.error().isEmpty())
+        return QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), entries.error());
+    const FolderFileLengths lengths(folder);
+    QList<ListedPicture> batch;
+    QElapsedTimer sinceBatch;
+    sinceBatch.start();
     while (const auto entry = entries.next()) {
         if (cancel && cancel->load())
             break;
         if (entry->isFolder || !isCandidateName(entry->name))
             continue;
-        const FileLength length = fileLength(dir.filePath(entry->name));
+        const FileLength length = lengths.length(entry->name);
         if (length.error.isEmpty())
-            listing.pictures.append({entry->name, length.bytes});
+            batch.append({entry->name, length.bytes});
+        if (batch.size() >= batchSize || (!batch.isEmpty() && sinceBatch.elapsed() >= batchIntervalMs)) {
+            sink(std::exchange(batch, {}));
+            sinceBatch.restart();
+        }
     }
-    return listing;
+    if (!batch.isEmpty())
+        sink(std::move(batch));
+    return {};
 }

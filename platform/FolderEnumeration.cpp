@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -153,5 +154,6 @@ std::optional<FolderEntry> FolderEnumeration::next()
 {
     if (m_next >= m_entries.size())
         return std::nullopt;
-    return m_entries.at(m_next++);
+    // Each entry is handed out once: moved, not copied.
+    return std::move(m_entries[m_next++]);
 }

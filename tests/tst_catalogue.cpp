@@ -2,6 +2,7 @@
 #include "catalogue/CandidateRule.h"
 #include "catalogue/FolderListing.h"
 #include "catalogue/GetGif.h"
+#include "platform/NativeName.h"
 #include "platform/SettingsStore.h"
 #include "support/TestPictures.h"
 
@@ -225,6 +226,52 @@ private slots:
         QCOMPARE(listing.pictures.at(1).name, QStringLiteral("b.gif"));
         QCOMPARE(listing.pictures.at(1).length, 1234);
         QVERIFY(!listPictures(path("gone")).error.isEmpty());
+    }
+
+    // The window lists and previews such a name (its bytes go back to the
+    // system unchanged), though no page can show it.
+    void listingKeepsANameThatIsNotText()
+    {
+#ifdef Q_OS_UNIX
+        const QByteArray raw = QFile::encodeName(folder()) + "/bad\xff.gif";
+        std::FILE *file = std::fopen(raw.constData(), "wb");
+        QVERIFY(file);
+        std::fwrite("12345", 1, 5, file);
+        std::fclose(file);
+        const FolderListing listing = listPictures(folder());
+        std::remove(raw.constData()); // Qt cannot name it, so the folder's clean-up could not either
+        QCOMPARE(listing.pictures.size(), 1);
+        QCOMPARE(NativeName::encode(listing.pictures.first().name), QByteArray("bad\xff.gif"));
+        QCOMPARE(listing.pictures.first().length, 5);
+#else
+        QSKIP("File names are always Unicode here.");
+#endif
+    }
+
+    // Batches come in name order, none larger than asked, and together make the whole listing.
+    void listingInBatches()
+    {
+        for (int i = 7; i >= 1; --i)
+            put(QStringLiteral("p%1.gif").arg(i), QByteArray(i, 'x'));
+        put("notes.txt", "x");
+        QList<QList<ListedPicture>> batches;
+        const QString error = listPicturesInBatches(
+            folder(), [&](QList<ListedPicture> &&batch) { batches.append(std::move(batch)); }, nullptr, 3);
+        QVERIFY(error.isEmpty());
+        QStringList names;
+        for (const QList<ListedPicture> &batch : batches) {
+            QVERIFY(!batch.isEmpty() && batch.size() <= 3);
+            for (const ListedPicture &picture : batch)
+                names.append(picture.name);
+        }
+        QVERIFY(batches.size() >= 3);
+        QCOMPARE(names, QStringList({"p1.gif", "p2.gif", "p3.gif", "p4.gif", "p5.gif", "p6.gif", "p7.gif"}));
+        QCOMPARE(batches.last().last().length, 7);
+
+        bool handedOver = false;
+        const QString missing = listPicturesInBatches(path("gone"), [&](QList<ListedPicture> &&) { handedOver = true; });
+        QVERIFY(missing.startsWith(QStringLiteral("Cannot read ") + QDir::toNativeSeparators(path("gone"))));
+        QVERIFY(!handedOver);
     }
 
     void pageEstimate_data()

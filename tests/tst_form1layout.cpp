@@ -90,8 +90,9 @@ private slots:
         QTest::newRow("Command1") << "Command1" << "Genarate Html";
         QTest::newRow("Command3") << "Command3" << "&Close";
         QTest::newRow("Label4") << "Label4" << "Picture size:";
-        QTest::newRow("Label1") << "Label1" << "";
-        QTest::newRow("Label2") << "Label2" << "";
+        // The window lists the folder it starts in: here an empty one.
+        QTest::newRow("Label1") << "Label1" << "Number of pictures: 0";
+        QTest::newRow("Label2") << "Label2" << "Number of HTML pages: 0";
         QTest::newRow("Label3") << "Label3" << "";
         QTest::newRow("Label5") << "Label5" << "";
     }

@@ -10,7 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>

@@ -1,13 +1,19 @@
 // The folder listing in the window: the list, its lengths, the two counts.
 #include "app/PictureListing.h"
+#include "platform/NativeName.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,10 +38,13 @@ class PictureListingTest : public QObject
 private:
     QTemporaryDir m_dir;
     QWidget m_window;
-    QListWidget *m_list1 = new QListWidget(&m_window);
+    QListView *m_list1 = new QListView(&m_window);
     QLabel *m_label1 = new QLabel(&m_window);
     QLabel *m_label2 = new QLabel(&m_window);
     PictureListing m_listing{m_list1, m_label1, m_label2, nullptr};
+
+    int rows() const { return m_list1->model()->rowCount(); }
+    QString name(int row) const { return m_list1->model()->index(row, 0).data().toString(); }
 
     bool listAndWait(const QString &folder)
     {
@@ -67,7 +76,7 @@ private slots:
         const QString folder = m_dir.filePath(QStringLiteral("count%1").arg(pictures));
         QVERIFY(writePictures(folder, pictures));
         QVERIFY(listAndWait(folder));
-        QCOMPARE(m_list1->count(), pictures);
+        QCOMPARE(rows(), pictures);
         QCOMPARE(m_label1->text(), QStringLiteral("Number of pictures: %1").arg(pictures));
         QCOMPARE(m_label2->text(), pages);
         QVERIFY(m_label2->width() >= m_label2->sizeHint().width());
@@ -78,12 +87,12 @@ private slots:
         const QString folder = m_dir.filePath(QStringLiteral("lengths"));
         QVERIFY(writePictures(folder, 3));
         QVERIFY(listAndWait(folder));
-        QCOMPARE(m_list1->count(), 3);
+        QCOMPARE(rows(), 3);
         for (int row = 0; row < 3; ++row) {
-            const QListWidgetItem *item = m_list1->item(row);
-            QCOMPARE(item->text(), QStringLiteral("pic%1.gif").arg(row + 1, 3, 10, QLatin1Char('0')));
-            QCOMPARE(item->data(PictureListing::lengthRole).toLongLong(),
-                     QFileInfo(QDir(folder).filePath(item->text())).size());
+            const QModelIndex entry = m_list1->model()->index(row, 0);
+            QCOMPARE(entry.data().toString(), QStringLiteral("pic%1.gif").arg(row + 1, 3, 10, QLatin1Char('0')));
+            QCOMPARE(entry.data(PictureListing::lengthRole).toLongLong(),
+                     QFileInfo(QDir(folder).filePath(entry.data().toString())).size());
         }
     }
 
@@ -96,7 +105,7 @@ private slots:
         QVERIFY(listAndWait(full));
         QCOMPARE(m_label2->text(), QStringLiteral("Number of HTML pages: 3"));
         QVERIFY(listAndWait(empty));
-        QCOMPARE(m_list1->count(), 0);
+        QCOMPARE(rows(), 0);
         QCOMPARE(m_label1->text(), QStringLiteral("Number of pictures: 0"));
         QCOMPARE(m_label2->text(), QStringLiteral("Number of HTML pages: 0"));
     }
@@ -110,17 +119,102 @@ private slots:
         QVERIFY(TestPictures::writeFile(QDir(folder).filePath(QStringLiteral("SHOUT.JPG")), "x"));
         QVERIFY(listAndWait(folder));
         QStringList names;
-        for (int row = 0; row < m_list1->count(); ++row)
-            names.append(m_list1->item(row)->text());
+        for (int row = 0; row < rows(); ++row)
+            names.append(name(row));
         QCOMPARE(names, QStringList({"pic001.gif", "pic002.gif", "SHOUT.JPG"}));
     }
 
-    void unreadableFolderListsNothing()
+    void unreadableFolderIsSaidSo_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("isFile");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "no-such-folder" << false << "The folder does not exist.";
+        QTest::newRow("a file") << "file.gif" << true << "It is not a folder.";
+        QTest::newRow("control in name") << "gone\nline" << false << "The folder does not exist.";
+    }
+
+    // An unreadable folder must not pass for an empty one: the count says why instead.
+    void unreadableFolderIsSaidSo()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, isFile);
+        QFETCH(QString, reason);
+        const QString folder = m_dir.filePath(name);
+        if (isFile)
+            QVERIFY(TestPictures::writeFile(folder, "x"));
         QVERIFY(listAndWait(m_dir.filePath(QStringLiteral("count21"))));
-        QVERIFY(listAndWait(m_dir.filePath(QStringLiteral("no-such-folder"))));
-        QCOMPARE(m_list1->count(), 0);
-        QCOMPARE(m_label1->text(), QStringLiteral("Number of pictures: 0"));
+        QVERIFY(listAndWait(folder));
+        QCOMPARE(rows(), 0);
+        QCOMPARE(m_label1->text(),
+                 NativeName::printable(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), reason)));
+        QVERIFY(!m_label1->text().contains(QLatin1Char('\n')));
+        QCOMPARE(m_label2->text(), QString());
+        QVERIFY(m_label1->width() >= m_label1->sizeHint().width());
+    }
+
+    void folderWithoutPermissionIsSaidSo()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("locked"));
+        QVERIFY(writePictures(folder, 2));
+        QVERIFY(QFile::setPermissions(folder, {}));
+        const auto restore = qScopeGuard([&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+        if (QDir(folder).isReadable())
+            QSKIP("permission bits are not enforced for this user (root)");
+        QVERIFY(listAndWait(folder));
+        QCOMPARE(rows(), 0);
+        QCOMPARE(m_label1->text(), QStringLiteral("Cannot read %1: Permission denied: the folder cannot be read.")
+                                       .arg(QDir::toNativeSeparators(folder)));
+        QCOMPARE(m_label2->text(), QString());
+    }
+
+    // A folder removed after it was chosen: the next listing says it is gone.
+    void removedFolderIsSaidSo()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("removed"));
+        QVERIFY(writePictures(folder, 3));
+        QVERIFY(listAndWait(folder));
+        QCOMPARE(rows(), 3);
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(listAndWait(folder));
+        QCOMPARE(rows(), 0);
+        QVERIFY2(m_label1->text().startsWith(QStringLiteral("Cannot read ") + QDir::toNativeSeparators(folder)),
+                 qPrintable(m_label1->text()));
+        QVERIFY(m_label1->text().contains(QStringLiteral("does not exist")));
+    }
+
+    // A large folder counts up as it fills: each count is shown with as many rows listed.
+    void countsUpWhileFilling()
+    {
+        const int files = 3 * int(listingBatchSize) / 2;
+        const QString folder = m_dir.filePath(QStringLiteral("many"));
+        QVERIFY(QDir().mkpath(folder));
+        for (int i = 0; i < files; ++i)
+            QVERIFY(TestPictures::writeFile(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i, 5, 10, QLatin1Char('0'))), "x"));
+
+        QList<qint64> counts;
+        QStringList captions;
+        QList<int> rowsAtCount;
+        const QMetaObject::Connection recorder = connect(&m_listing, &PictureListing::counted, this, [&](qint64 count) {
+            counts.append(count);
+            captions.append(m_label1->text());
+            rowsAtCount.append(rows());
+        });
+        const auto stopRecording = qScopeGuard([&] { QObject::disconnect(recorder); });
+        QVERIFY(listAndWait(folder));
+
+        QVERIFY(!counts.isEmpty());
+        QCOMPARE(counts.last(), files);
+        QVERIFY2(std::any_of(counts.cbegin(), counts.cend(), [&](qint64 count) { return count > 0 && count < files; }),
+                 "the count jumped from 0 to the total");
+        QVERIFY(std::is_sorted(counts.cbegin(), counts.cend()));
+        for (qsizetype i = 0; i < counts.size(); ++i) {
+            QCOMPARE(captions.at(i), PictureListing::picturesCaption(counts.at(i)));
+            QCOMPARE(rowsAtCount.at(i), counts.at(i));
+        }
+        QCOMPARE(m_label1->text(), PictureListing::picturesCaption(files));
+        QCOMPARE(m_label2->text(), PictureListing::pagesCaption(files));
+        QCOMPARE(name(files - 1), QStringLiteral("p%1.jpg").arg(files - 1, 5, 10, QLatin1Char('0')));
     }
 
     // The list must show the folder asked for last, whatever order the reads end in.
@@ -135,13 +229,13 @@ private slots:
         QSignalSpy started(&m_listing, &PictureListing::started);
         m_listing.ListGiff(big);
         m_listing.ListGiff(small);
-        QCOMPARE(m_list1->count(), 0); // emptied at once, before any read ends
+        QCOMPARE(rows(), 0); // emptied at once, before any read ends
         QVERIFY(listed.wait(10000));
         QTest::qWait(200); // room for a stale result to arrive, if one could
         QCOMPARE(listed.size(), 1);
         QCOMPARE(listed.first().first().toString(), small);
         QCOMPARE(started.size(), 2);
-        QCOMPARE(m_list1->count(), 4);
+        QCOMPARE(rows(), 4);
         QCOMPARE(m_label1->text(), QStringLiteral("Number of pictures: 4"));
         QCOMPARE(m_listing.folder(), small);
     }
@@ -150,11 +244,33 @@ private slots:
     {
         const QString folder = m_dir.filePath(QStringLiteral("count9"));
         QVERIFY(listAndWait(folder));
-        m_list1->setCurrentRow(3);
-        QSignalSpy selection(m_list1, &QListWidget::itemSelectionChanged);
+        m_list1->setCurrentIndex(m_list1->model()->index(3, 0));
+        QCOMPARE(m_list1->selectionModel()->selectedRows().size(), 1);
+        QSignalSpy selection(m_list1->selectionModel(), &QItemSelectionModel::selectionChanged);
+        QSignalSpy current(m_list1->selectionModel(), &QItemSelectionModel::currentChanged);
         QVERIFY(listAndWait(folder));
         QCOMPARE(selection.size(), 0);
-        QCOMPARE(m_list1->currentRow(), -1);
+        QCOMPARE(current.size(), 0);
+        QCOMPARE(m_list1->currentIndex().row(), -1);
+        QVERIFY(m_list1->selectionModel()->selectedRows().isEmpty());
+    }
+
+    // The keyboard moves through the list as through any list: down, down, end, home.
+    void keyboardMovesTheCurrentRow()
+    {
+        QVERIFY(listAndWait(m_dir.filePath(QStringLiteral("count9"))));
+        m_window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_window));
+        m_list1->setFocus();
+        m_list1->setCurrentIndex(m_list1->model()->index(0, 0));
+        QTest::keyClick(m_list1, Qt::Key_Down);
+        QTest::keyClick(m_list1, Qt::Key_Down);
+        QCOMPARE(m_list1->currentIndex().row(), 2);
+        QCOMPARE(m_list1->selectionModel()->selectedRows().value(0).row(), 2);
+        QTest::keyClick(m_list1, Qt::Key_End);
+        QCOMPARE(m_list1->currentIndex().row(), 8);
+        QTest::keyClick(m_list1, Qt::Key_Home);
+        QCOMPARE(m_list1->currentIndex().data().toString(), QStringLiteral("pic001.gif"));
     }
 };
 

@@ -13,7 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -51,19 +51,21 @@ private:
         m_window->Form_Load(path(folder));
         m_window->show();
         return QTest::qWaitForWindowExposed(m_window.get())
-               && QTest::qWaitFor([&] { return c().List1->count() == pictures; }, 30000);
+               && QTest::qWaitFor([&] { return c().List1->model()->rowCount() == pictures; }, 30000);
     }
 
     // Clicks the named picture in List1 and returns how long the click took.
     qint64 click(const QString &name)
     {
-        QListWidget *list = c().List1;
-        const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
+        QListView *list = c().List1;
+        const QModelIndexList items =
+            list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, name, -1, Qt::MatchExactly);
         if (items.size() != 1)
             qFatal("%s is not listed once", qPrintable(name));
+        list->scrollTo(items.first());
         QElapsedTimer clicking;
         clicking.start();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(items.first()).center());
         return clicking.elapsed();
     }
 

@@ -185,5 +185,5 @@ printf '%s\n' "${rows[@]}"
 echo
 echo "Ratio: median against median. Pages:"
 printf '  %s\n' "${notes[@]}"
-echo "vimbrel calls fdatasync on every page before its rename; the floor does not flush,"
+echo "vimbrel flushes once a run (syncfs before renaming its pages); the floor does not flush,"
 echo "so on disk its rows leave out the wait for the device (sync runs before every timed run)."

@@ -78,11 +78,6 @@ QString PictureListing::folder() const
     return m_folder;
 }
 
-bool PictureListing::isBusy() const
-{
-    return m_watcher.isRunning();
-}
-
 bool PictureListing::isSuperseded() const
 {
     return !m_cancel || m_cancel->load();

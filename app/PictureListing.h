@@ -45,9 +45,6 @@ public:
     /** Returns the folder of the latest listing. */
     QString folder() const;
 
-    /** Returns true while a listing is being read. */
-    bool isBusy() const;
-
 signals:
     /** A listing of folder began; the list is empty. */
     void started(const QString &folder);

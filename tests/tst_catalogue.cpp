@@ -4,6 +4,7 @@
 #include "catalogue/GetGif.h"
 #include "platform/NativeName.h"
 #include "platform/SettingsStore.h"
+#include "support/PageFiles.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
@@ -17,14 +18,7 @@
 
 namespace {
 
-class RecordingNotices : public RunNotices
-{
-public:
-    void read(qint64 count, const QString &path) override { reads.append({count, path}); }
-    void completed(const QList<SkippedFile> &) override {}
-    void failed(const QString &) override {}
-    QList<QPair<qint64, QString>> reads;
-};
+using RecordingNotices = PageFiles::Recorder;
 
 QStringList namesOf(const PictureCatalogue &catalogue)
 {
@@ -91,8 +85,8 @@ private slots:
         QCOMPARE(record.imLargeur, 102);
         QCOMPARE(record.imHauteur, 52);
         QCOMPARE(record.FileSize, QString::number(gif.size()));
-        QCOMPARE(notices.reads.size(), 1);
-        QCOMPARE(notices.reads.first().first, 1);
+        QCOMPARE(notices.readPaths.size(), 1);
+        QCOMPARE(notices.readCount, 1);
     }
 
     void onlyCandidateFilesInNameOrder()
@@ -126,7 +120,7 @@ private slots:
         QVERIFY(build.skipped.at(0).reason.contains("not a picture that browsers show"));
         QCOMPARE(build.skipped.at(1).name, QStringLiteral("5.jpg"));
         QVERIFY(build.skipped.at(1).reason.contains("empty"));
-        QCOMPARE(notices.reads.last().first, 4); // counts measured pictures only
+        QCOMPARE(notices.readCount, 4); // counts measured pictures only
         QCOMPARE(build.catalogue.at(2).imLargeur, 32);
     }
 

@@ -68,10 +68,7 @@ Outcome runProgram(const QString &folder, std::function<void()> limit = {})
 
 void writePictures(const QString &folder, int count)
 {
-    for (int i = 0; i < count; ++i) {
-        const QString name = QStringLiteral("p%1.gif").arg(i, 4, 10, QLatin1Char('0'));
-        QVERIFY(TestPictures::writeFile(QDir(folder).filePath(name), TestPictures::gif(10 + i, 5)));
-    }
+    QVERIFY(PageFiles::writePictures(folder, count));
 }
 
 QString pagePath(const QString &folder, const QString &page)

@@ -29,10 +29,7 @@ constexpr quint32 killSeed = 0x6b111ed;
 
 void writePictures(const QString &folder)
 {
-    const QByteArray picture = TestPictures::gif(3, 2);
-    for (int i = 0; i < pictureCount; ++i)
-        QVERIFY(TestPictures::writeFile(QDir(folder).filePath(QStringLiteral("p%1.gif").arg(i, 4, 10, QLatin1Char('0'))),
-                                        picture));
+    QVERIFY(PageFiles::writePictures(folder, pictureCount));
 }
 
 // Starts the program on folder and returns once it has measured every picture,

@@ -26,10 +26,7 @@ using PageMap = QMap<QString, QByteArray>;
 
 void writePictures(const QString &folder, int count)
 {
-    for (int i = 0; i < count; ++i) {
-        const QString name = QStringLiteral("p%1.gif").arg(i, 4, 10, QLatin1Char('0'));
-        QVERIFY(TestPictures::writeFile(QDir(folder).filePath(name), TestPictures::gif(10 + i % 7, 5 + i % 3)));
-    }
+    QVERIFY(PageFiles::writePictures(folder, count));
 }
 
 // The pages a clean run writes for count pictures, made in a folder of their own.

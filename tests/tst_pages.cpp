@@ -3,6 +3,7 @@
 #include "pages/PageFormat.h"
 #include "pages/WriteIndexPage.h"
 #include "platform/ProgramInfo.h"
+#include "support/PageFiles.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
@@ -14,17 +15,7 @@
 
 namespace {
 
-class RecordingNotices : public RunNotices
-{
-public:
-    void read(qint64 count, const QString &) override { lastRead = count; }
-    void completed(const QList<SkippedFile> &files) override { ++completions; skipped = files; }
-    void failed(const QString &message) override { failures << message; }
-    qint64 lastRead = 0;
-    int completions = 0;
-    QList<SkippedFile> skipped;
-    QStringList failures;
-};
+using RecordingNotices = PageFiles::Recorder;
 
 QByteArray crlf(const QStringList &lines)
 {
@@ -154,7 +145,7 @@ private slots:
         RecordingNotices notices;
         QCOMPARE(runGeneration(folder(), notices), RunOutcome::Completed);
         QCOMPARE(notices.completions, 1);
-        QCOMPARE(notices.lastRead, pictures);
+        QCOMPARE(notices.readCount, pictures);
         QCOMPARE(pageCount(), pages);
         int seen = 0;
         for (int n = 1; n <= pages; ++n) {

@@ -1,5 +1,7 @@
 #include "PageFiles.h"
 
+#include "TestPictures.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -46,6 +48,16 @@ QStringList strayFiles(const QString &folder)
             result.append(name);
     }
     return result;
+}
+
+bool writePictures(const QString &folder, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("p%1.gif").arg(i, 4, 10, QLatin1Char('0'));
+        if (!TestPictures::writeFile(QDir(folder).filePath(name), TestPictures::gif(10 + i % 7, 5 + i % 3)))
+            return false;
+    }
+    return true;
 }
 
 QMap<QString, QByteArray> writeOldPages(const QString &folder, int count)

@@ -33,6 +33,12 @@ bool isComplete(const QByteArray &page);
  */
 QStringList strayFiles(const QString &folder);
 
+/**
+ * Writes count small GIFs p0000.gif, p0001.gif, ... into folder, no two
+ * neighbours of one size; returns false when one cannot be written.
+ */
+bool writePictures(const QString &folder, int count);
+
 /** Writes old, distinctive bytes to index1.htm ... index<count>.htm; returns them. */
 QMap<QString, QByteArray> writeOldPages(const QString &folder, int count);
 

@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -320,7 +321,8 @@ private slots:
         QTest::qWait(20);
         QVERIFY(m_window->close());
         QVERIFY(!m_window->isRunning());
-        QTest::qWait(100); // a late notice would arrive now
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents(); // a late notice would be delivered now
         QVERIFY(m_boxes.boxes.isEmpty());
 
         const QStringList written = QDir(folder("pics")).entryList({QStringLiteral("*.htm*")}, QDir::Files);

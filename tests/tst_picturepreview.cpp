@@ -354,7 +354,7 @@ private slots:
             m_preview->showMeasured(gif(width, 10));
         QTRY_COMPARE(m_host->picture2->size(), QSize(57, 12));
         QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // the decodes' results, all of them queued by now
         QCOMPARE(m_host->picture2->size(), QSize(57, 12));
     }
 
@@ -363,11 +363,11 @@ private slots:
         m_preview->showMeasured(gif(300, 200));
         QVERIFY(show(gif(100, 50)));
         QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // the decodes' results, all of them queued by now
         QCOMPARE(m_host->picture2->size(), QSize(102, 52));
         m_preview->showMeasured(QStringLiteral("missing.gif")); // the run reports this, not the preview
         QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // the decodes' results, all of them queued by now
         QCOMPARE(m_beeper.count, 0);
         QCOMPARE(m_host->picture2->size(), QSize(102, 52));
     }

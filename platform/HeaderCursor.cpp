@@ -19,7 +19,9 @@ bool HeaderCursor::fill(qint64 count)
     if (m_position >= m_windowStart && offset + count <= m_window.size())
         return true;
     const bool onward = m_window.isEmpty() || m_position == m_windowStart + m_window.size();
-    const qint64 wanted = std::max(count, onward ? windowSize : jumpSize);
+    // Never ask past the end: a small file is read in one call, not two.
+    const qint64 left = std::max<qint64>(m_source.size() - m_position, 0);
+    const qint64 wanted = std::min(std::max(count, onward ? windowSize : jumpSize), std::max(left, count));
     m_window.resize(wanted);
     m_windowStart = m_position;
     qint64 got = 0;

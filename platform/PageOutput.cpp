@@ -105,6 +105,7 @@ struct PageBatch::Private {
 
     QString folder;
     Descriptor dir;
+    uid_t user = geteuid();
     QString openError;
     bool folderChecked = false;
     QList<Staged> staged;
@@ -124,7 +125,7 @@ struct PageBatch::Private {
         if (!S_ISREG(info.st_mode))
             return QStringLiteral("Something that is not a file (a pipe, socket or device) is in the way.");
         // The owner's write bit counts too: root would otherwise replace a page the user marked read-only.
-        if (!(info.st_mode & S_IWUSR) || (info.st_uid != geteuid() && faccessat(dir.get(), name.constData(), W_OK, 0) != 0))
+        if (!(info.st_mode & S_IWUSR) || (info.st_uid != user && faccessat(dir.get(), name.constData(), W_OK, 0) != 0))
             return QStringLiteral("The file is read-only.");
         return {};
     }

@@ -69,23 +69,24 @@ PictureFolder::~PictureFolder()
 
 Measurement PictureFolder::measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const
 {
-    const QString path = QDir(m_folder).filePath(name);
+    // The path is only for the words of a refusal; most pictures never need it.
+    const auto path = [&] { return QDir(m_folder).filePath(name); };
     if (m_fd < 0)
-        return refused(describeOpenFailure(path, m_openError));
+        return refused(describeOpenFailure(path(), m_openError));
     const QByteArray native = NativeName::encode(name);
     struct stat info;
     // A link or an entry of unknown kind is looked at before it is opened:
     // opening a device can have effects of its own.
     if (!listedRegular) {
         if (fstatat(m_fd, native.constData(), &info, 0) != 0)
-            return refused(describeOpenFailure(path, errno));
+            return refused(describeOpenFailure(path(), errno));
         if (!S_ISREG(info.st_mode))
             return refused(describeFileKind(info.st_mode));
     }
     // Non-blocking, in case the name was swapped for a pipe since the listing.
     const int fd = openat(m_fd, native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return refused(describeOpenFailure(path, errno));
+        return refused(describeOpenFailure(path(), errno));
     Measurement measurement;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         measurement = refused(describeFileKind(info.st_mode));

@@ -49,8 +49,8 @@ void describe(QCommandLineParser &parser, const Options &options)
         "Without options, opens the window (in FOLDER when one is given); Qt's own options,\n"
         "such as -platform, -style and -reverse, reach the window. After --, a name that\n"
         "starts with a dash is a folder.\n"
-        "Messages start with \"vimbrel: \". Exit status: 0 done, 1 a run failed or a folder\n"
-        "could not be opened, 2 a usage error or no display for the window."));
+        "Messages start with \"vimbrel: \". Exit status: 0 done, 1 a run failed,\n"
+        "2 a usage error or no display for the window."));
     parser.addOption(options.generate);
     parser.addOption(options.gallery);
     parser.addOption(options.pageSize);
@@ -107,6 +107,30 @@ int generateAll(const QStringList &folders, const PageOptions &pages)
     return done == folders.size() ? 0 : runFailed;
 }
 
+// "--generate --gallery FOLDER" names the style first: a style option right
+// after --generate is moved before it, so that FOLDER, not the option, is its value.
+QStringList styleBeforeFolder(QStringList arguments)
+{
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        const QString &at = arguments.at(i);
+        if (at == QLatin1String("--"))
+            break;
+        if (at != QLatin1String("--generate") && at != QLatin1String("-g"))
+            continue;
+        const QString next = arguments.at(i + 1);
+        const qsizetype taken = next == QLatin1String("--gallery") ? 1 : next == QLatin1String("--page-size") ? 2 : 0;
+        if (taken == 0 || i + taken >= arguments.size())
+            continue;
+        const QStringList moved = arguments.mid(i + 1, taken);
+        arguments.remove(i + 1, taken);
+        for (qsizetype k = 0; k < taken; ++k)
+            arguments.insert(i + k, moved.at(k));
+        --i; // look again: another style option may follow
+        i += taken;
+    }
+    return arguments;
+}
+
 } // namespace
 
 bool wanted(const QStringList &arguments)
@@ -136,7 +160,7 @@ int run(const QStringList &arguments)
     describe(parser, options);
     // process() would exit with 1 on a bad option; a usage error is 2 here.
     // Qt's own options mean nothing without a window, and are let pass.
-    if (!parser.parse(ToolkitOptions::removed(arguments))) {
+    if (!parser.parse(styleBeforeFolder(ToolkitOptions::removed(arguments)))) {
         printError(parser.errorText());
         return usageError;
     }

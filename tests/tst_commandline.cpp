@@ -170,6 +170,22 @@ private slots:
         QFile::remove(folder.filePath("flushes.txt"));
     }
 
+    // The style may come between --generate and its folder, in either form.
+    void galleryAfterGenerate()
+    {
+        for (const QStringList &options : {QStringList{"--generate", "--gallery"},
+                                           QStringList{"--generate", "--page-size", "5", "--gallery"},
+                                           QStringList{"--gallery", "--generate"}}) {
+            QTemporaryDir folder;
+            QVERIFY(TestPictures::writeFile(folder.filePath("a.jpg"), TestPictures::jpeg(30, 20)));
+            const Outcome outcome = runProgram(options + QStringList{folder.path()});
+            QCOMPARE(outcome.exitCode, 0);
+            QVERIFY2(outcome.out.startsWith("Completed\n"), qPrintable(outcome.err));
+            QVERIFY(TestPictures::readFile(folder.filePath("index1.htm")).startsWith("<!DOCTYPE html>"));
+            QVERIFY(QFileInfo(folder.filePath("thumbnails")).isDir());
+        }
+    }
+
     // A usage error is told apart from a run that failed.
     void unknownOptionIsAUsageError()
     {

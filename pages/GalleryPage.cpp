@@ -43,11 +43,12 @@ QByteArray navigation(qint64 page, qint64 pages)
 }
 
 // As the classic pages' image sources, and stricter: a space or a bracket
-// is percent-encoded too, so the address is one that validators accept.
+// is percent-encoded too, so the address is one that validators accept. A
+// colon is encoded as well: "c:photo.jpg" would be read as a scheme.
 QByteArray link(const QString &path)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
-    static constexpr QByteArrayView kept = "-._~!$()*+,;=:@/";
+    static constexpr QByteArrayView kept = "-._~!$()*+,;=@/";
     QByteArray text;
     for (const char byte : path.toUtf8()) {
         const auto b = static_cast<unsigned char>(byte);

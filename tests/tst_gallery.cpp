@@ -145,6 +145,19 @@ private slots:
         QVERIFY(pages["index2.htm"].contains("Page 2 of 3"));
     }
 
+    // A browser reads "c:" as a scheme and trims a leading space: both encoded.
+    void schemeLikeNamesLinkToTheirFiles()
+    {
+        for (const char *name : {"c:photo.jpg", "http:x.gif", " lead.gif"})
+            QVERIFY(TestPictures::writeFile(path(QString::fromUtf8(name)), TestPictures::gif(12, 8)));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGallery(notices, 48), RunOutcome::Completed);
+        const QByteArray page = PageFiles::pages(m_temp->path()).value(QStringLiteral("index1.htm"));
+        for (const char *href : {"href=\"c%3Aphoto.jpg\"", "href=\"http%3Ax.gif\"", "href=\"%20lead.gif\""})
+            QVERIFY2(page.contains(href), href);
+        QVERIFY(!page.contains("href=\"c:"));
+    }
+
     void thumbnailsMatchTheirPages()
     {
         writePictures(3);

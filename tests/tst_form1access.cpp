@@ -47,10 +47,7 @@ class Form1AccessTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QSettingsStore> m_settings;
-    RecordingBoxes m_boxes;
-    CountingBeeper m_beeper;
+    WindowServices m_services;
     std::unique_ptr<Form1> m_window;
 
     const Form1Controls &c() const { return m_window->controls(); }
@@ -60,12 +57,12 @@ private:
     // Opens the window on a folder of count pictures and waits for the list.
     void openOn(int count)
     {
-        const QString folder = m_dir->filePath(QStringLiteral("pics"));
+        const QString folder = m_services.dir->filePath(QStringLiteral("pics"));
         QVERIFY(QDir().mkpath(folder));
         for (int i = 0; i < count; ++i)
             QVERIFY(TestPictures::writeFile(QDir(folder).filePath(QStringLiteral("p%1.gif").arg(i)),
                                             TestPictures::gif(4, 3)));
-        m_window = std::make_unique<Form1>(Form1Services{*m_settings, m_boxes, m_beeper, {}});
+        m_window = m_services.makeWindow();
         m_window->Form_Load(folder);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -75,16 +72,14 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_settings = std::make_unique<QSettingsStore>(m_dir->filePath(QStringLiteral("settings.ini")));
+        QVERIFY(m_services.reset());
     }
 
     void cleanup()
     {
         m_window.reset();
-        m_dir.reset();
-        QVERIFY(m_boxes.boxes.isEmpty());
+        m_services.dir.reset();
+        QVERIFY(m_services.boxes.boxes.isEmpty());
     }
 
     void everyControlIsNamedInTheTree_data()
@@ -160,7 +155,7 @@ private slots:
         QSignalSpy ended(m_window.get(), &Form1::runEnded);
         c().Command1->click();
         QVERIFY(ended.wait(30000));
-        m_boxes.boxes.clear(); // the run's "Completed"
+        m_services.boxes.boxes.clear(); // the run's "Completed"
         QTRY_COMPARE(accessibleName(c().Label5), QStringLiteral("Read: 3"));
     }
 

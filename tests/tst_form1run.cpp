@@ -40,18 +40,15 @@ class Form1RunTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QSettingsStore> m_settings;
-    RecordingBoxes m_boxes;
-    CountingBeeper m_beeper;
+    WindowServices m_services;
     std::unique_ptr<Form1> m_window;
 
-    QString folder(const QString &name) const { return m_dir->filePath(name); }
+    QString folder(const QString &name) const { return m_services.dir->filePath(name); }
     const Form1Controls &c() const { return m_window->controls(); }
 
     void openWindowOn(const QString &name)
     {
-        m_window = std::make_unique<Form1>(Form1Services{*m_settings, m_boxes, m_beeper, {}});
+        m_window = m_services.makeWindow();
         m_window->Form_Load(folder(name));
         m_window->show();
     }
@@ -73,18 +70,15 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_settings = std::make_unique<QSettingsStore>(folder("settings.ini"));
-        m_boxes.boxes.clear();
+        QVERIFY(m_services.reset());
+        QVERIFY(QDir::setCurrent(m_services.dir->path()));
     }
 
     void cleanup()
     {
         m_window.reset();
         QDir::setCurrent(QDir::tempPath());
-        m_dir.reset();
+        m_services.dir.reset();
     }
 
     void runWritesPagesAndSaysCompleted()
@@ -93,8 +87,8 @@ private slots:
         openWindowOn("pics");
         QVERIFY(runAndWait());
 
-        QCOMPARE(m_boxes.boxes.size(), 1);
-        const RecordingBoxes::Box box = m_boxes.boxes.first();
+        QCOMPARE(m_services.boxes.boxes.size(), 1);
+        const RecordingBoxes::Box box = m_services.boxes.boxes.first();
         QCOMPARE(box.icon, MessageBoxes::Icon::Information);
         QCOMPARE(box.title, QStringLiteral("HTML"));
         QCOMPARE(box.text, QStringLiteral("Completed"));
@@ -105,7 +99,7 @@ private slots:
         QVERIFY(page1.contains("href=\"index2.htm\""));
         QCOMPARE(TestPictures::readFile(folder("pics/index2.htm")).count("<img "), 2);
         QVERIFY(!QFile::exists(folder("pics/index3.htm")));
-        QCOMPARE(m_settings->path(), folder("pics"));
+        QCOMPARE(m_services.settings->path(), folder("pics"));
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 12"));
         QVERIFY(c().Label5->width() >= c().Label5->sizeHint().width());
     }
@@ -136,8 +130,8 @@ private slots:
         openWindowOn("pics");
         QVERIFY(runAndWait());
 
-        QCOMPARE(m_boxes.boxes.size(), 1);
-        const QString text = m_boxes.boxes.first().text;
+        QCOMPARE(m_services.boxes.boxes.size(), 1);
+        const QString text = m_services.boxes.boxes.first().text;
         QVERIFY2(text.startsWith(QStringLiteral("Completed\n\n")), qPrintable(text));
         const QString line = text.split(QLatin1Char('\n')).last();
         QVERIFY2(line.startsWith(QStringLiteral("broken.jpg: ")) && line.size() > 14, qPrintable(text));
@@ -153,8 +147,8 @@ private slots:
         openWindowOn("pics");
         QVERIFY(runAndWait());
 
-        QCOMPARE(m_boxes.boxes.size(), 1);
-        const QStringList lines = m_boxes.boxes.first().text.split(QLatin1Char('\n'));
+        QCOMPARE(m_services.boxes.boxes.size(), 1);
+        const QStringList lines = m_services.boxes.boxes.first().text.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.count(QStringLiteral("Completed")), 1);
         QVERIFY2(lines.last().startsWith(QStringLiteral("z\\nCompleted\\n.gif: ")), qPrintable(lines.last()));
@@ -170,9 +164,9 @@ private slots:
         openWindowOn("pics\nCompleted\r");
         QVERIFY(runAndWait());
 
-        QCOMPARE(m_boxes.boxes.size(), 1);
-        const QString text = m_boxes.boxes.first().text;
-        QCOMPARE(m_boxes.boxes.first().icon, MessageBoxes::Icon::Critical);
+        QCOMPARE(m_services.boxes.boxes.size(), 1);
+        const QString text = m_services.boxes.boxes.first().text;
+        QCOMPARE(m_services.boxes.boxes.first().icon, MessageBoxes::Icon::Critical);
         QVERIFY2(!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("pics\\nCompleted\\r")), qPrintable(text));
     }
@@ -186,8 +180,8 @@ private slots:
         openWindowOn("pics");
         QVERIFY(runAndWait());
 
-        QCOMPARE(m_boxes.boxes.size(), 1);
-        const RecordingBoxes::Box box = m_boxes.boxes.first();
+        QCOMPARE(m_services.boxes.boxes.size(), 1);
+        const RecordingBoxes::Box box = m_services.boxes.boxes.first();
         QCOMPARE(box.icon, MessageBoxes::Icon::Critical);
         QVERIFY2(box.text.contains(QDir::toNativeSeparators(page)), qPrintable(box.text));
         QVERIFY2(box.text.contains(QStringLiteral("read-only")), qPrintable(box.text));
@@ -197,8 +191,8 @@ private slots:
         // The window is ready for another run once the file may be written.
         QVERIFY(QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(runAndWait());
-        QCOMPARE(m_boxes.boxes.size(), 2);
-        QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
+        QCOMPARE(m_services.boxes.boxes.size(), 2);
+        QCOMPARE(m_services.boxes.boxes.last().text, QStringLiteral("Completed"));
         QCOMPARE(TestPictures::readFile(page).count("<img "), 3);
     }
 
@@ -211,11 +205,11 @@ private slots:
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3"));
         QVERIFY(c().Dir1->setPath(folder("empty")));
         QVERIFY(runAndWait());
-        QCOMPARE(m_boxes.boxes.size(), 2);
-        QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
+        QCOMPARE(m_services.boxes.boxes.size(), 2);
+        QCOMPARE(m_services.boxes.boxes.last().text, QStringLiteral("Completed"));
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3")); // nothing read, nothing counted
         QVERIFY(!QFile::exists(folder("empty/index1.htm")));
-        QCOMPARE(m_settings->path(), folder("empty"));
+        QCOMPARE(m_services.settings->path(), folder("empty"));
     }
 
     void pagesMenuChoosesAndRemembersTheStyle()
@@ -227,10 +221,10 @@ private slots:
         QCOMPARE(c().mnuGalleryPages->text(), QStringLiteral("Gallery pages with thumbnails"));
         c().mnuGalleryPages->trigger();
         QVERIFY(!c().mnuClassicPages->isChecked()); // one group: checking one clears the other
-        QCOMPARE(m_settings->pageStyle(), PageStyle::Gallery);
+        QCOMPARE(m_services.settings->pageStyle(), PageStyle::Gallery);
 
         QVERIFY(runAndWait());
-        QCOMPARE(m_boxes.boxes.last().text, QStringLiteral("Completed"));
+        QCOMPARE(m_services.boxes.boxes.last().text, QStringLiteral("Completed"));
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE html>"));
         QVERIFY(QFile::exists(folder("pics/thumbnails/p0001.gif.jpg")));
         QCOMPARE(c().Label5->text(), QStringLiteral("Thumbnails: 3"));
@@ -239,7 +233,7 @@ private slots:
         openWindowOn("pics");
         QVERIFY(c().mnuGalleryPages->isChecked());
         c().mnuClassicPages->trigger();
-        QCOMPARE(m_settings->pageStyle(), PageStyle::Classic);
+        QCOMPARE(m_services.settings->pageStyle(), PageStyle::Classic);
         QVERIFY(runAndWait());
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE HTML PUBLIC"));
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3"));
@@ -268,8 +262,8 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QVERIFY(m_window->isRunning());
         QVERIFY(ended.wait(30000));
-        QCOMPARE(m_boxes.boxes.size(), 1);
-        QCOMPARE(m_boxes.boxes.first().text, QStringLiteral("Completed"));
+        QCOMPARE(m_services.boxes.boxes.size(), 1);
+        QCOMPARE(m_services.boxes.boxes.first().text, QStringLiteral("Completed"));
         QCOMPARE(TestPictures::readFile(folder("pics/index1.htm")).count("<img "), 3);
     }
 
@@ -307,7 +301,7 @@ private slots:
         QTest::keyClick(widget, Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(!m_window->isRunning());
         QVERIFY(m_window->isVisible());
-        QVERIFY(m_boxes.boxes.isEmpty());
+        QVERIFY(m_services.boxes.boxes.isEmpty());
         QVERIFY(!QFile::exists(folder("pics/index1.htm")));
     }
 
@@ -323,7 +317,7 @@ private slots:
         QVERIFY(!m_window->isRunning());
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents(); // a late notice would be delivered now
-        QVERIFY(m_boxes.boxes.isEmpty());
+        QVERIFY(m_services.boxes.boxes.isEmpty());
 
         const QStringList written = QDir(folder("pics")).entryList({QStringLiteral("*.htm*")}, QDir::Files);
         for (const QString &name : written) {

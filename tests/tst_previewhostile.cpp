@@ -28,13 +28,10 @@ class PreviewHostileTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QSettingsStore> m_settings;
-    RecordingBoxes m_boxes;
-    CountingBeeper m_beeper;
+    WindowServices m_services;
     std::unique_ptr<Form1> m_window;
 
-    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString path(const QString &name) const { return m_services.dir->filePath(name); }
     const Form1Controls &c() const { return m_window->controls(); }
 
     QString write(const QString &name, const QByteArray &bytes)
@@ -47,7 +44,7 @@ private:
 
     bool openWindowOn(const QString &folder, int pictures)
     {
-        m_window = std::make_unique<Form1>(Form1Services{*m_settings, m_boxes, m_beeper, {}});
+        m_window = m_services.makeWindow();
         m_window->Form_Load(path(folder));
         m_window->show();
         return QTest::qWaitForWindowExposed(m_window.get())
@@ -84,12 +81,8 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_settings = std::make_unique<QSettingsStore>(path("settings.ini"));
-        m_boxes.boxes.clear();
-        m_beeper.beeps = 0;
+        QVERIFY(m_services.reset());
+        QVERIFY(QDir::setCurrent(m_services.dir->path()));
     }
 
     void cleanup()
@@ -98,7 +91,7 @@ private slots:
         // No decode may outlive its test and write into the next one's folder.
         QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
         QDir::setCurrent(QDir::tempPath());
-        m_dir.reset();
+        m_services.dir.reset();
     }
 
     void pipeClickedInTheWindowDoesNotFreeze()
@@ -127,7 +120,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(failureText(*c().Label3),
                                   QStringLiteral("Cannot show x.gif: It is a pipe (FIFO), not a picture file."), 1000);
         QVERIFY(!release.released());
-        QCOMPARE(m_beeper.beeps, 1);
+        QCOMPARE(m_services.beeper.beeps, 1);
         QCOMPARE(c().Picture2->size(), QSize(42, 32)); // the picture before stays on view
     }
 

@@ -3,12 +3,17 @@
 // Stand-ins for the window's outside services, so window tests never block
 // on a modal box, never beep, and never touch the user's settings.
 
+#include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "platform/Beeper.h"
+#include "platform/SettingsStore.h"
 
 #include <QList>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
+
+#include <memory>
 
 /** Records each box instead of showing it. */
 class RecordingBoxes : public MessageBoxes
@@ -38,4 +43,33 @@ class CountingBeeper : public Beeper
 public:
     void beep() override { ++beeps; }
     int beeps = 0;
+};
+
+/**
+ * What a window test gives its window: a fresh folder holding the settings
+ * file in place of the user's, recording boxes and a counting beeper.
+ */
+struct WindowServices {
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QSettingsStore> settings;
+    RecordingBoxes boxes;
+    CountingBeeper beeper;
+
+    /** Starts a test case afresh; returns false when no folder can be made. */
+    bool reset()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        if (!dir->isValid())
+            return false;
+        settings = std::make_unique<QSettingsStore>(dir->filePath(QStringLiteral("settings.ini")));
+        boxes.boxes.clear();
+        beeper.beeps = 0;
+        return true;
+    }
+
+    /** Returns a main window on these services, offering drives (empty: the mounted ones). */
+    std::unique_ptr<Form1> makeWindow(const QStringList &drives = {})
+    {
+        return std::make_unique<Form1>(Form1Services{*settings, boxes, beeper, drives});
+    }
 };

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Times `vimbrel --generate` against bench_floor, the least work that writes
 # the same pages, over many small pictures: in memory (tmpfs) at each COUNT,
-# then on the real disk at 10,000.
+# then on the real disk at 100,000.
 #   bench/scale.sh [BUILD] [COUNT...]      COUNT defaults to 1000 10000 100000
 # RUNS (default 5) sets the timed runs of each program; DISK_COUNT (default
-# 10000) the disk folder's size, 0 to leave the disk out.
+# 100000) the disk folder's size, 0 to leave the disk out.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 shift || true
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(1000 10000 100000)
 runs=${RUNS:-5}
-disk_count=${DISK_COUNT:-10000}
+disk_count=${DISK_COUNT:-100000}
 floor=$build/bench_floor
 vimbrel=$build/vimbrel
 for program in "$floor" "$vimbrel" "$build/bench_make_pictures"; do

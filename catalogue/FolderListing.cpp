@@ -3,6 +3,7 @@
 #include "catalogue/CandidateRule.h"
 #include "platform/FileLength.h"
 #include "platform/FolderEnumeration.h"
+#include "platform/OrderedWork.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,23 +31,31 @@ QString listPicturesInBatches(const QString &folder, const PictureBatchSink &sin
     FolderEnumeration entries(folder);
     if (!entries.error().isEmpty())
         return QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), entries.error());
+    QList<QString> candidates;
+    while (auto entry = entries.next()) {
+        if (!entry->isFolder && isCandidateName(entry->name))
+            candidates.append(std::move(entry->name));
+    }
     const FolderFileLengths lengths(folder);
     QList<ListedPicture> batch;
     QElapsedTimer sinceBatch;
     sinceBatch.start();
-    while (const auto entry = entries.next()) {
+    // One stat a file, the cores sharing them; the batches keep name order.
+    const auto measure = [&](qsizetype i) {
+        return cancel && cancel->load() ? FileLength{} : lengths.length(candidates.at(i));
+    };
+    const auto take = [&](qsizetype i, FileLength &&length) {
         if (cancel && cancel->load())
-            break;
-        if (entry->isFolder || !isCandidateName(entry->name))
-            continue;
-        const FileLength length = lengths.length(entry->name);
+            return false;
         if (length.error.isEmpty())
-            batch.append({entry->name, length.bytes});
+            batch.append({candidates.at(i), length.bytes});
         if (batch.size() >= batchSize || (!batch.isEmpty() && sinceBatch.elapsed() >= batchIntervalMs)) {
             sink(std::exchange(batch, {}));
             sinceBatch.restart();
         }
-    }
+        return true;
+    };
+    OrderedWork<FileLength>::run(candidates.size(), measure, take);
     if (!batch.isEmpty())
         sink(std::move(batch));
     return {};

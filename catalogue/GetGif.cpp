@@ -2,6 +2,7 @@
 
 #include "catalogue/CandidateRule.h"
 #include "platform/FolderEnumeration.h"
+#include "platform/OrderedWork.h"
 #include "platform/PictureFolder.h"
 #include "platform/SettingsStore.h"
 
@@ -67,33 +68,44 @@ CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore 
         return build;
     }
     const QDir dir(folder);
-    const PictureFolder pictures(folder);
-    qint64 read = 0;
-    while (const auto entry = entries.next()) {
-        if (cancel && cancel->load()) {
-            build.cancelled = true;
-            break;
-        }
+    QList<FolderEntry> candidates;
+    while (auto entry = entries.next()) {
         if (const qint64 page = pageNumber(entry->name); page > 0 && !entry->isFolder)
             build.existingPages.append(page);
-        if (entry->isFolder || !isCandidateName(entry->name))
-            continue;
-        Measured measured = measureRecord(pictures, *entry, cancel);
+        if (!entry->isFolder && isCandidateName(entry->name))
+            candidates.append(std::move(*entry));
+    }
+    const PictureFolder pictures(folder);
+    // Measuring is mostly waiting on the system, one file at a time: the
+    // cores share it, and the records still come in name order.
+    qint64 read = 0;
+    const auto measure = [&](qsizetype i) {
+        if (cancel && cancel->load()) {
+            Measured stopped;
+            stopped.cancelled = true;
+            return stopped;
+        }
+        return measureRecord(pictures, candidates.at(i), cancel);
+    };
+    const auto take = [&](qsizetype i, Measured &&measured) {
+        const QString &name = candidates.at(i).name;
         if (measured.cancelled) {
             build.cancelled = true;
-            break;
+            return false;
         }
         if (measured.systemFailure) {
             build.error = QStringLiteral("Cannot read %1: %2")
-                              .arg(QDir::toNativeSeparators(dir.filePath(entry->name)), measured.reason);
-            return build;
+                              .arg(QDir::toNativeSeparators(dir.filePath(name)), measured.reason);
+            return false;
         }
         if (!measured.reason.isEmpty()) {
-            build.skipped.append({entry->name, measured.reason});
-            continue;
+            build.skipped.append({name, measured.reason});
+            return true;
         }
         build.catalogue.append(std::move(measured.record));
-        notices.read(++read, dir.filePath(entry->name));
-    }
+        notices.read(++read, dir.filePath(name));
+        return true;
+    };
+    OrderedWork<Measured>::run(candidates.size(), measure, take);
     return build;
 }

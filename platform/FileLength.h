@@ -14,7 +14,7 @@ FileLength fileLength(const QString &path);
  * Reads the lengths of the files of one folder, relative to the folder opened
  * once: a folder of a hundred thousand files is not walked from the root a
  * hundred thousand times, and each name goes to the system as the bytes it
- * was read as (NativeName). Any thread; an object is used by one thread.
+ * was read as (NativeName). Any thread; length() may run on several at once.
  */
 class FolderFileLengths
 {

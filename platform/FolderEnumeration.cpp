@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -133,20 +134,23 @@ FolderEnumeration::FolderEnumeration(const QString &folder)
     }
     // readdir order is arbitrary; pages must follow the names as a person
     // reads them. Case is folded once a name, not once a comparison.
-    QList<QString> folded(m_entries.size());
-    QList<qsizetype> order(m_entries.size());
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        folded[i] = m_entries[i].name.toCaseFolded();
-        order[i] = i;
-    }
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int byFolded = QStringView(folded[a]).compare(folded[b]);
-        return byFolded != 0 ? byFolded < 0 : m_entries[a].name < m_entries[b].name;
+    struct Key {
+        QString folded;
+        qsizetype entry;
+    };
+    std::vector<Key> keys;
+    keys.reserve(std::size_t(m_entries.size()));
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        keys.push_back({m_entries.at(i).name.toCaseFolded(), i});
+    const QList<FolderEntry> &entries = m_entries; // read only: no copy-on-write check per comparison
+    std::sort(keys.begin(), keys.end(), [&entries](const Key &a, const Key &b) {
+        const int byFolded = QStringView(a.folded).compare(QStringView(b.folded));
+        return byFolded != 0 ? byFolded < 0 : entries.at(a.entry).name < entries.at(b.entry).name;
     });
     QList<FolderEntry> sorted;
     sorted.reserve(m_entries.size());
-    for (const qsizetype i : order)
-        sorted.append(std::move(m_entries[i]));
+    for (const Key &key : keys)
+        sorted.append(std::move(m_entries[key.entry]));
     m_entries = std::move(sorted);
 }
 

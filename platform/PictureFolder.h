@@ -10,7 +10,7 @@
  * The folder of a generation run, opened once: its pictures are opened by
  * name relative to it, so the folder's path is looked up once and its length
  * never matters. Measuring is as measurePicture() does it, with the length
- * from the same open file. Each thread uses its own PictureFolder.
+ * from the same open file. measure() may run on several threads at once.
  */
 class PictureFolder
 {

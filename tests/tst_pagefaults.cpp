@@ -226,7 +226,9 @@ private slots:
         } notices(folder, deleteAfterRead);
 
         QCOMPARE(runGeneration(folder, notices), RunOutcome::Failed);
-        QCOMPARE(notices.readCount, qint64(deleteAfterRead));
+        // Pictures are measured ahead of their notices, so some after the
+        // deletion may still have been read in time.
+        QVERIFY(notices.readCount >= deleteAfterRead);
         QCOMPARE(notices.completions, 0);
         QCOMPARE(notices.failures, QStringList{QStringLiteral("Cannot write %1: The folder no longer exists.")
                                                    .arg(pagePath(folder, QStringLiteral("index1.htm")))});

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QThreadPool>
 #include <QFuture>
@@ -53,6 +54,21 @@ QSet<QString> thumbnailFiles(const QString &thumbnails)
 {
     const QStringList names = QDir(thumbnails).entryList(QDir::Files | QDir::NoSymLinks | QDir::Hidden);
     return QSet<QString>(names.begin(), names.end());
+}
+
+// A run killed while writing leaves "p1.jpg.jpg.Ab12Cd" or "index.json.Ab12Cd"
+// behind: the temporary of a thumbnail or of the index, never anything else.
+void removeLeftoverTemporaries(const QString &folder, const QString &thumbnails)
+{
+    static const QRegularExpression temporary(
+        QStringLiteral(R"(^(.+\.(gif|jpg)\.jpg|[0-9a-f]{40}\.jpg|%1)\.[A-Za-z0-9]{%2}$)")
+            .arg(QRegularExpression::escape(QLatin1String(ThumbnailIndex::fileName)))
+            .arg(PageBatch::temporarySuffixBytes - 1),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString &name : QDir(thumbnails).entryList(QDir::Files | QDir::NoSymLinks | QDir::Hidden)) {
+        if (temporary.match(name).hasMatch())
+            removeFromSubFolder(folder, GalleryPage::thumbnailFolder, name); // one left is cleared by the next run
+    }
 }
 
 bool isUpToDate(const ThumbnailRecord *known, const GalleryEntry &entry, qint64 modified, const QSet<QString> &present)
@@ -191,7 +207,7 @@ QString folderTitle(const QString &folder)
     return name.isEmpty() ? QDir::toNativeSeparators(folder) : name;
 }
 
-RunOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &notices, const std::atomic<bool> *cancel)
+GalleryOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &notices, const std::atomic<bool> *cancel)
 {
     QList<GalleryEntry> shown;
     for (const GalleryEntry &entry : gallery.entries) {
@@ -200,18 +216,22 @@ RunOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &notices,
     }
     const qint64 pages = (shown.size() + pageSize - 1) / pageSize;
     const QString title = folderTitle(gallery.folder);
+    PageBatch batch(gallery.folder);
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
-            return RunOutcome::Cancelled;
+            return {RunOutcome::Cancelled}; // the batch removes its temporaries; no page is touched
         const QByteArray text = GalleryPage::page(title, shown.mid((page - 1) * pageSize, pageSize), page, pages);
-        const QString path = QDir(gallery.folder).filePath(PageFormat::fileName(page));
-        if (QString error = writeWholeFile(path, text); !error.isEmpty()) {
+        if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty()) {
+            batch.commit(); // the pages before the one refused are whole: put them in place
             notices.failed(error);
-            return RunOutcome::Failed;
+            return {RunOutcome::Failed};
         }
     }
-    notices.completed(*gallery.skipped);
-    return RunOutcome::Completed;
+    if (QString error = batch.commit(); !error.isEmpty()) {
+        notices.failed(error);
+        return {RunOutcome::Failed};
+    }
+    return {RunOutcome::Completed, pages};
 }
 
 bool nothingToDo(const QString &thumbnails, const PictureCatalogue &catalogue)
@@ -222,22 +242,21 @@ bool nothingToDo(const QString &thumbnails, const PictureCatalogue &catalogue)
 
 } // namespace
 
-RunOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &notices,
-                      const std::atomic<bool> *cancel, const PageOptions &options)
+GalleryOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &notices,
+                          const std::atomic<bool> *cancel, const PageOptions &options)
 {
     Gallery gallery;
     gallery.folder = folder;
     gallery.thumbnails = QDir(folder).filePath(GalleryPage::thumbnailFolder);
     gallery.box = std::max(1, options.thumbnailSize);
     gallery.skipped = &build.skipped;
-    if (nothingToDo(gallery.thumbnails, build.catalogue)) {
-        notices.completed(build.skipped);
-        return RunOutcome::Completed;
-    }
+    if (nothingToDo(gallery.thumbnails, build.catalogue))
+        return {};
     if (QString error = makeSubFolder(folder, GalleryPage::thumbnailFolder); !error.isEmpty()) {
         notices.failed(error);
-        return RunOutcome::Failed;
+        return {RunOutcome::Failed};
     }
+    removeLeftoverTemporaries(folder, gallery.thumbnails);
     gallery.loaded = ThumbnailIndex::load(gallery.thumbnails, gallery.box);
     gallery.index = gallery.loaded;
     plan(gallery, build.catalogue);
@@ -247,10 +266,10 @@ RunOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &
     // What was made before a stop is kept, so the next run need not make it again.
     const QString indexError = saveIndex(gallery);
     if (making.cancelled)
-        return RunOutcome::Cancelled;
+        return {RunOutcome::Cancelled};
     if (!making.failure.isEmpty() || !indexError.isEmpty()) {
         notices.failed(making.failure.isEmpty() ? indexError : making.failure);
-        return RunOutcome::Failed;
+        return {RunOutcome::Failed};
     }
     return writePages(gallery, std::max(1, options.galleryPageSize), notices, cancel);
 }

@@ -11,7 +11,12 @@
  * index1.htm, index2.htm, ... of options.galleryPageSize thumbnails each.
  * Pictures whose thumbnail cannot be made join build.skipped. Runs on any
  * thread and makes thumbnails on all cores; cancel is checked between
- * pictures and between pages.
+ * pictures and between pages. A failure is reported through notices; a
+ * completed run is left to the caller to report, with the pages written.
  */
-RunOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &notices,
-                      const std::atomic<bool> *cancel, const PageOptions &options);
+struct GalleryOutcome {
+    RunOutcome outcome = RunOutcome::Completed;
+    qint64 pages = 0; // index pages written, when completed
+};
+GalleryOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &notices,
+                          const std::atomic<bool> *cancel, const PageOptions &options);

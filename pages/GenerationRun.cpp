@@ -22,6 +22,17 @@ QStringList olderPages(QList<qint64> existing, qint64 written)
     return older;
 }
 
+// The end of a run that wrote pages: first what a user might not expect, then "Completed".
+RunOutcome completed(const CatalogueBuild &build, qint64 pages, RunNotices &notices)
+{
+    if (pages == 0)
+        notices.noPictures();
+    if (const QStringList older = olderPages(build.existingPages, pages); !older.isEmpty())
+        notices.olderPagesLeft(older);
+    notices.completed(build.skipped);
+    return RunOutcome::Completed;
+}
+
 } // namespace
 
 RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsStore *settings,
@@ -35,8 +46,10 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         return RunOutcome::Failed;
     }
     notices.writingPages();
-    if (options.style == PageStyle::Gallery)
-        return runGallery(folder, build, notices, cancel, options);
+    if (options.style == PageStyle::Gallery) {
+        const GalleryOutcome gallery = runGallery(folder, build, notices, cancel, options);
+        return gallery.outcome == RunOutcome::Completed ? completed(build, gallery.pages, notices) : gallery.outcome;
+    }
     const bool anyPicture = !build.catalogue.isEmpty();
     PageBatch batch(folder);
     qint64 page = 0;
@@ -55,10 +68,5 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         notices.failed(error);
         return RunOutcome::Failed;
     }
-    if (!anyPicture)
-        notices.noPictures();
-    if (const QStringList older = olderPages(build.existingPages, page); !older.isEmpty())
-        notices.olderPagesLeft(older);
-    notices.completed(build.skipped);
-    return RunOutcome::Completed;
+    return completed(build, page, notices);
 }

@@ -19,7 +19,8 @@ namespace {
 constexpr qint64 maxPictureBytes = 100 * 1024 * 1024;
 // Several pictures decode at once; each decoded image is held to this.
 constexpr qint64 maxDecodedBytes = 128 * 1024 * 1024;
-constexpr int maxNameBytes = 255; // the usual file system limit on one name
+// The usual file system limit on one name, less the room its temporary needs.
+constexpr int maxNameBytes = 255 - PageBatch::temporarySuffixBytes;
 constexpr int thumbnailQuality = 85;
 
 QString cannotRead(const QString &path, const QString &reason)

@@ -148,7 +148,7 @@ struct PageBatch::Private {
         static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
             temporary = name + '.';
-            for (int i = 0; i < 6; ++i)
+            for (int i = 1; i < temporarySuffixBytes; ++i)
                 temporary += letters[QRandomGenerator::global()->bounded(62)];
             const int fd = openat(dir.get(), temporary.constData(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -21,6 +21,9 @@
 class PageBatch
 {
 public:
+    /** Bytes a temporary's name adds to its page's name: a dot and six letters. */
+    static constexpr int temporarySuffixBytes = 7;
+
     explicit PageBatch(const QString &folder);
     ~PageBatch(); // removes temporaries never committed
     PageBatch(const PageBatch &) = delete;

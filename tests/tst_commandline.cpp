@@ -111,6 +111,29 @@ private slots:
         QCOMPARE(TestPictures::readFile(folder.filePath("index4.htm")), QByteArray("an old page"));
     }
 
+    // Switching styles replaces the other style's pages by name; the classic
+    // pages a gallery run does not reach are named, as older pages are.
+    void switchingStylesNamesThePagesLeft()
+    {
+        QTemporaryDir folder;
+        for (int i = 0; i < 25; ++i)
+            QVERIFY(TestPictures::writeFile(folder.filePath(QStringLiteral("p%1.gif").arg(i, 2, 10, QChar('0'))),
+                                            TestPictures::gif(5 + i, 5)));
+        QCOMPARE(runProgram({"--generate", folder.path()}).exitCode, 0);
+        const QByteArray classicFirst = TestPictures::readFile(folder.filePath("index1.htm"));
+        const QByteArray classicThird = TestPictures::readFile(folder.filePath("index3.htm"));
+
+        const Outcome gallery = runProgram({"--generate", "--gallery", folder.path()});
+        QCOMPARE(gallery.exitCode, 0);
+        QCOMPARE(gallery.out, QStringLiteral("Completed\nOlder pages left as they were: index2.htm, index3.htm\n"));
+        QVERIFY(TestPictures::readFile(folder.filePath("index1.htm")).startsWith("<!DOCTYPE html>"));
+        QCOMPARE(TestPictures::readFile(folder.filePath("index3.htm")), classicThird);
+
+        const Outcome classic = runProgram({"--generate", folder.path()});
+        QCOMPARE(classic.out, QStringLiteral("Completed\n"));
+        QCOMPARE(TestPictures::readFile(folder.filePath("index1.htm")), classicFirst);
+    }
+
     // A run that would write the same bytes leaves every page as it is.
     void unchangedRerunTouchesNoPage()
     {

@@ -5,6 +5,7 @@
 #include "pages/GenerationRun.h"
 #include "platform/PageOutput.h"
 #include "support/PageFiles.h"
+#include "support/SmallDisk.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
@@ -62,54 +63,6 @@ void checkOldOrNew(const PageMap &now, const PageMap &before, const PageMap &cle
     }
     for (auto it = before.begin(); it != before.end(); ++it)
         QVERIFY2(now.contains(it.key()), qPrintable(it.key() + QStringLiteral(" was removed")));
-}
-
-/** Mounts a small memory file system over a folder, and unmounts it when done. */
-class SmallDisk
-{
-public:
-    explicit SmallDisk(const QString &folder)
-        : m_folder(folder)
-    {
-        m_mounted = quietly(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                      QStringLiteral("size=128k"), QStringLiteral("tmpfs"), folder});
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            quietly(QStringLiteral("umount"), {m_folder});
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    // Where mounting is refused, the skip message says so; mount's own complaint is noise.
-    static bool quietly(const QString &program, const QStringList &arguments)
-    {
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(program, arguments);
-        return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
-    }
-
-    QString m_folder;
-    bool m_mounted = false;
-};
-
-// Fills the disk of folder with the file "filler", then frees freeBlocks blocks of it.
-bool fillDisk(const QString &folder, int freeBlocks)
-{
-    constexpr qint64 block = 4096;
-    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray chunk(block, 'x');
-    while (filler.write(chunk) == block) {
-    }
-    filler.close();
-    const qint64 whole = filler.size() / block * block;
-    return filler.resize(qMax<qint64>(0, whole - freeBlocks * block));
 }
 
 } // namespace

@@ -21,7 +21,10 @@ constexpr qint64 maxPictureBytes = 100 * 1024 * 1024;
 constexpr qint64 maxDecodedBytes = 128 * 1024 * 1024;
 // The usual file system limit on one name, less the room its temporary needs.
 constexpr int maxNameBytes = 255 - PageBatch::temporarySuffixBytes;
-constexpr int thumbnailQuality = 85;
+// Fine texture (gravel, foliage) loses more to the thumbnail's own encoding
+// than to the scaling: at 85 a blurred-noise photo falls just under 30 dB
+// PSNR against a careful resize, at 92 just over, for thumbnails a third larger.
+constexpr int thumbnailQuality = 92;
 
 QString cannotRead(const QString &path, const QString &reason)
 {

@@ -6,49 +6,19 @@
 //
 // Usage: node check_pages.mjs VIMBREL_BINARY BROWSER_PICTURES_BINARY
 // CHROMIUM in the environment overrides /usr/bin/chromium.
-import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 import { Browser } from './devtools_pipe.mjs';
+import { Failures, makePictures, picturesInOrder, run } from './picture_folder.mjs';
 
 const picturesPerPage = 10;
 const deadlineMs = 50000;
 const stepMs = 10000;
 // The pages' links are relative, so the folder's own name must survive them too.
 const folderName = 'pages & #1 %20 ? caf\u00e9 \u65e5\u672c';
-
-class Failures {
-    constructor() { this.list = []; }
-    add(where, what) { this.list.push(`${where}: ${what}`); }
-    expect(condition, where, what) { if (!condition) this.add(where, what); }
-}
-
-/** Returns true for a name the program takes as a picture: ends in GIF or JPG, any case. */
-function isCandidate(name) {
-    const ending = name.slice(-3).toUpperCase();
-    return name.length >= 3 && (ending === 'GIF' || ending === 'JPG');
-}
-
-/** Pages follow the names as a person reads them: case folded first, then exact. */
-function byName(a, b) {
-    const fa = a.toLowerCase();
-    const fb = b.toLowerCase();
-    if (fa !== fb)
-        return fa < fb ? -1 : 1;
-    return a < b ? -1 : a > b ? 1 : 0;
-}
-
-function run(executable, args, what) {
-    const result = spawnSync(executable, args, { encoding: 'utf8', timeout: stepMs });
-    if (result.error)
-        throw new Error(`${what}: cannot run ${executable}: ${result.error.message}`);
-    if (result.status !== 0)
-        throw new Error(`${what} failed (${result.signal ?? `exit code ${result.status}`}):\n${result.stderr}`);
-    return result.stdout;
-}
 
 /** What the page shows: its title line, its pictures as rendered and its next-page links. */
 const pageSnapshot = `(() => {
@@ -160,8 +130,8 @@ async function walkPages(browser, folder, names, sizes, failures) {
 const leftovers = { work: null, browser: null };
 
 async function main() {
-    const [vimbrel, makePictures] = process.argv.slice(2);
-    if (!vimbrel || !makePictures)
+    const [vimbrel, makePicturesBinary] = process.argv.slice(2);
+    if (!vimbrel || !makePicturesBinary)
         throw new Error('usage: node check_pages.mjs VIMBREL_BINARY BROWSER_PICTURES_BINARY');
     const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 
@@ -171,13 +141,9 @@ async function main() {
     try {
         const folder = path.join(work, folderName);
         fs.mkdirSync(folder);
-        const made = JSON.parse(run(makePictures, [folder], 'making the pictures'));
-        const sizes = new Map(made.map((p) => [p.name, p]));
-        run(vimbrel, ['--generate', folder], 'vimbrel --generate');
-
-        const names = fs.readdirSync(folder).filter(isCandidate).sort(byName);
-        if (names.length !== made.length || !names.every((n) => sizes.has(n)))
-            throw new Error(`the folder lists ${JSON.stringify(names)}, but these pictures were made: ${JSON.stringify([...sizes.keys()])}`);
+        const sizes = makePictures(makePicturesBinary, folder, stepMs);
+        run(vimbrel, ['--generate', folder], 'vimbrel --generate', stepMs);
+        const names = picturesInOrder(folder, sizes);
 
         browser = await Browser.launch(chromium, path.join(work, 'profile'));
         leftovers.browser = browser;

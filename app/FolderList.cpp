@@ -1,6 +1,7 @@
 #include "FolderList.h"
 
 #include "platform/FolderEnumeration.h"
+#include "platform/NativeName.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ QString caption(const QString &folder)
 // Runs on a pool thread: it touches no widget.
 SubFolders listSubFolders(const QString &folder)
 {
-    return {folder, QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)};
+    return {folder, subFolderNames(folder)};
 }
 
 } // namespace
@@ -122,7 +123,7 @@ void FolderList::showSubFolders()
     const QDir dir(listed.folder);
     for (const QString &name : listed.names) {
         auto *item = new QTreeWidgetItem(m_folderItem);
-        item->setText(0, name);
+        item->setText(0, NativeName::printable(name));
         item->setIcon(0, closedIcon);
         item->setData(0, pathRole, dir.filePath(name));
     }

@@ -115,7 +115,48 @@ QString folderProblemOf(const QString &folder)
 }
 #endif
 
+#ifdef Q_OS_UNIX
+QStringList readSubFolderNames(const QString &folder)
+{
+    QStringList names;
+    DIR *dir = opendir(NativeName::encode(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue; // ".", ".." and hidden folders
+        bool isFolder = false;
+#ifdef _DIRENT_HAVE_D_TYPE
+        if (entry->d_type == DT_DIR)
+            isFolder = true;
+        else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+#endif
+        {
+            struct stat info;
+            isFolder = fstatat(dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (isFolder)
+            names.append(NativeName::decode(QByteArray(entry->d_name)));
+    }
+    closedir(dir);
+    return names;
+}
+#else
+QStringList readSubFolderNames(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+#endif
+
 } // namespace
+
+QStringList subFolderNames(const QString &folder)
+{
+    QStringList names = readSubFolderNames(folder);
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
+}
 
 QString folderProblem(const QString &folder)
 {

@@ -34,5 +34,13 @@ private:
     QString m_error;
 };
 
+/**
+ * Returns the names of the sub-folders of folder (links to folders too),
+ * hidden ones left out, in name order compared without regard to case.
+ * Only those names are made into text: a folder of a hundred thousand
+ * pictures costs one pass over its listing. Nothing when it cannot be read.
+ */
+QStringList subFolderNames(const QString &folder);
+
 /** Returns why folder cannot be listed, or an empty text when it can. */
 QString folderProblem(const QString &folder);

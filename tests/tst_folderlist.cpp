@@ -1,11 +1,14 @@
 // Dir1: what its Path promises, and how a person opens a folder in it.
 #include "app/FolderList.h"
+#include "platform/NativeName.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+
+#include <sys/stat.h>
 
 class FolderListTest : public QObject
 {
@@ -124,6 +127,29 @@ private slots:
         QCOMPARE(dir1.path(), folder("top/gamma"));
         QVERIFY(listed.wait(20000));
         QCOMPARE(captions(dir1.currentItem()), QStringList{"deep"});
+    }
+
+    // A sub-folder whose name is not valid UTF-8 is listed under its
+    // escaped bytes and opens as itself; a link to a folder is a folder.
+    void oddSubFoldersOpen()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QByteArray odd = QFile::encodeName(dir.path()) + "/odd\xff";
+        QCOMPARE(::mkdir(odd.constData(), 0755), 0);
+        QCOMPARE(::mkdir((odd + "/inner").constData(), 0755), 0);
+        QVERIFY(QFile::link(folder("top"), dir.filePath("linked")));
+        FolderList dir1(nullptr);
+        dir1.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dir1));
+        QVERIFY(showListed(dir1, dir.path()));
+        QCOMPARE(captions(dir1.currentItem()), QStringList({"linked", "odd\\xff"}));
+        dir1.setCurrentItem(dir1.currentItem()->child(1));
+        QSignalSpy listed(&dir1, &FolderList::subFoldersListed);
+        QTest::keyClick(&dir1, Qt::Key_Return);
+        QCOMPARE(NativeName::encode(dir1.path()), odd);
+        QVERIFY(listed.wait(20000));
+        QCOMPARE(captions(dir1.currentItem()), QStringList{"inner"});
     }
 
     void doubleClickOpensAnAncestor()

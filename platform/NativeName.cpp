@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace NativeName {
 
 namespace {
@@ -51,6 +53,9 @@ qsizetype validSequence(QByteArrayView bytes, qsizetype at, char32_t &code)
 #ifdef Q_OS_UNIX
 QString decode(QByteArrayView bytes)
 {
+    // Most names are plain ASCII: one bulk conversion, the same characters.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }))
+        return QString::fromLatin1(bytes);
     QString text;
     text.reserve(bytes.size());
     for (qsizetype at = 0; at < bytes.size();) {
@@ -72,6 +77,8 @@ QString decode(QByteArrayView bytes)
 
 QByteArray encode(const QString &text)
 {
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLatin1();
     QByteArray bytes;
     bytes.reserve(text.size());
     const qsizetype size = text.size();

@@ -73,6 +73,19 @@ void ConsoleNotices::noPictures()
 
 void ConsoleNotices::thumbnailed(qint64 count)
 {
+    m_thumbnails = count;
+    if (m_sinceThumbnailShown.isValid() && m_sinceThumbnailShown.elapsed() < progressInterval)
+        return;
+    showThumbnails();
+}
+
+void ConsoleNotices::showThumbnails()
+{
+    m_sinceThumbnailShown.start();
+    if (m_thumbnails == m_shownThumbnails)
+        return; // also a run that made no thumbnails: both are -1
+    m_shownThumbnails = m_thumbnails;
+    const qint64 count = m_thumbnails;
     if (m_terminal) {
         // The thumbnail count takes a line of its own below the count read.
         if (m_lineOpen && !m_thumbnailLine)
@@ -88,6 +101,7 @@ void ConsoleNotices::thumbnailed(qint64 count)
 void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
 {
     showCount();
+    showThumbnails();
     endProgressLine();
     printTo(stdout, QStringLiteral("Completed\n"));
     for (const QString &line : std::as_const(m_afterCompleted))
@@ -101,6 +115,7 @@ void ConsoleNotices::completed(const QList<SkippedFile> &skipped)
 void ConsoleNotices::failed(const QString &message)
 {
     showCount();
+    showThumbnails();
     endProgressLine();
     printLine(stderr, QStringLiteral("vimbrel: %1").arg(message));
 }

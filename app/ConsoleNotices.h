@@ -29,6 +29,7 @@ private:
     static constexpr qint64 progressInterval = 20; // ms between two counts shown
 
     void showCount();
+    void showThumbnails();
     void endProgressLine();
 
     QString m_folder;
@@ -39,4 +40,7 @@ private:
     QElapsedTimer m_sinceShown;
     QStringList m_afterCompleted; // said after "Completed": older pages, no picture
     bool m_thumbnailLine = false; // the redrawn line is the thumbnail count's
+    qint64 m_thumbnails = -1;      // thumbnails ready so far; -1 before the first count
+    qint64 m_shownThumbnails = -1;
+    QElapsedTimer m_sinceThumbnailShown;
 };

@@ -15,7 +15,7 @@ import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { Browser } from './devtools_pipe.mjs';
-import { Failures, makePictures, picturesInOrder, run } from './picture_folder.mjs';
+import { Failures, makePictures, picturesInOrder, run, runWithDeadline } from './picture_folder.mjs';
 
 const picturesPerPage = 12;
 const thumbnailBox = 256;
@@ -266,10 +266,7 @@ async function walkPages(browser, folder, names, sizes, failures) {
     }
 }
 
-// What the deadline must clear away when the run hangs.
-const leftovers = { work: null, browser: null };
-
-async function main() {
+async function main(leftovers) {
     const [vimbrel, makePicturesBinary] = process.argv.slice(2);
     if (!vimbrel || !makePicturesBinary)
         throw new Error('usage: node check_gallery.mjs VIMBREL_BINARY BROWSER_PICTURES_BINARY');
@@ -308,17 +305,4 @@ async function main() {
     }
 }
 
-const deadline = setTimeout(() => {
-    console.error(`FAIL: the gallery browser test took longer than ${deadlineMs} ms`);
-    leftovers.browser?.kill();
-    if (leftovers.work)
-        fs.rmSync(leftovers.work, { recursive: true, force: true });
-    process.exit(1);
-}, deadlineMs);
-
-main().then(() => {
-    clearTimeout(deadline);
-}, (error) => {
-    console.error(`FAIL: ${error.message}`);
-    process.exit(1);
-});
+runWithDeadline('the gallery browser test', deadlineMs, main);

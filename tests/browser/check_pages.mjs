@@ -12,7 +12,7 @@ import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 import { Browser } from './devtools_pipe.mjs';
-import { Failures, makePictures, picturesInOrder, run } from './picture_folder.mjs';
+import { Failures, makePictures, picturesInOrder, run, runWithDeadline } from './picture_folder.mjs';
 
 const picturesPerPage = 10;
 const deadlineMs = 50000;
@@ -126,10 +126,7 @@ async function walkPages(browser, folder, names, sizes, failures) {
     }
 }
 
-// What the deadline must clear away when the run hangs.
-const leftovers = { work: null, browser: null };
-
-async function main() {
+async function main(leftovers) {
     const [vimbrel, makePicturesBinary] = process.argv.slice(2);
     if (!vimbrel || !makePicturesBinary)
         throw new Error('usage: node check_pages.mjs VIMBREL_BINARY BROWSER_PICTURES_BINARY');
@@ -161,17 +158,4 @@ async function main() {
     }
 }
 
-const deadline = setTimeout(() => {
-    console.error(`FAIL: the browser test took longer than ${deadlineMs} ms`);
-    leftovers.browser?.kill();
-    if (leftovers.work)
-        fs.rmSync(leftovers.work, { recursive: true, force: true });
-    process.exit(1);
-}, deadlineMs);
-
-main().then(() => {
-    clearTimeout(deadline);
-}, (error) => {
-    console.error(`FAIL: ${error.message}`);
-    process.exit(1);
-});
+runWithDeadline('the browser test', deadlineMs, main);

@@ -48,3 +48,25 @@ export function picturesInOrder(folder, sizes) {
         throw new Error(`the folder lists ${JSON.stringify(names)}, but these pictures were made: ${JSON.stringify([...sizes.keys()])}`);
     return names;
 }
+
+/**
+ * Runs check(leftovers) under a deadline: if it hangs, the browser in
+ * leftovers.browser is killed and the folder in leftovers.work removed.
+ * Exits 1 with the message of any failure.
+ */
+export function runWithDeadline(what, deadlineMs, check) {
+    const leftovers = { work: null, browser: null };
+    const deadline = setTimeout(() => {
+        console.error(`FAIL: ${what} took longer than ${deadlineMs} ms`);
+        leftovers.browser?.kill();
+        if (leftovers.work)
+            fs.rmSync(leftovers.work, { recursive: true, force: true });
+        process.exit(1);
+    }, deadlineMs);
+    check(leftovers).then(() => {
+        clearTimeout(deadline);
+    }, (error) => {
+        console.error(`FAIL: ${error.message}`);
+        process.exit(1);
+    });
+}

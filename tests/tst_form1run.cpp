@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QImageReader>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -324,6 +325,38 @@ private slots:
             QVERIFY2(QRegularExpression(QStringLiteral("^index\\d+\\.htm$")).match(name).hasMatch(), qPrintable(name));
             QVERIFY2(TestPictures::readFile(folder("pics/") + name).endsWith("</html>\r\n"), qPrintable(name));
         }
+    }
+
+    // Closed while it makes thumbnails: the run stops, and every thumbnail
+    // and page it leaves is whole.
+    void closingDuringAGalleryRunStopsCleanly()
+    {
+        QVERIFY(QDir().mkpath(folder("photos")));
+        for (int i = 0; i < 40; ++i) {
+            const QString name = QStringLiteral("photos/photo%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+            QVERIFY(TestPictures::writeFile(folder(name), TestPictures::jpeg(1600 + i, 1200)));
+        }
+        QVERIFY(m_services.settings->savePageStyle(PageStyle::Gallery));
+        openWindowOn("photos");
+        QTest::mouseClick(c().Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(c().Label5->text().startsWith(QLatin1String("Thumbnails: ")), 20000);
+        QVERIFY(m_window->close());
+        QVERIFY(!m_window->isRunning());
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QVERIFY(m_services.boxes.boxes.isEmpty());
+
+        const QDir thumbnails(folder("photos/thumbnails"));
+        qInfo("closed with %lld of 40 thumbnails made", qint64(thumbnails.entryList({QStringLiteral("*.jpg")}).size()));
+        for (const QString &name : thumbnails.entryList(QDir::Files)) {
+            if (name == QLatin1String("index.json"))
+                continue;
+            QVERIFY2(name.endsWith(QLatin1String(".jpg.jpg")), qPrintable(name)); // no temporary left
+            QImageReader reader(thumbnails.filePath(name));
+            QVERIFY2(!reader.read().isNull(), qPrintable(name + QStringLiteral(": ") + reader.errorString()));
+        }
+        for (const QString &name : QDir(folder("photos")).entryList({QStringLiteral("*.htm*")}, QDir::Files))
+            QVERIFY2(TestPictures::readFile(folder("photos/") + name).endsWith("</html>\n"), qPrintable(name));
     }
 };
 

@@ -197,8 +197,8 @@ QString saveIndex(const Gallery &gallery)
 {
     if (gallery.index.records == gallery.loaded.records)
         return {};
-    const QString path = QDir(gallery.thumbnails).filePath(QString::fromLatin1(ThumbnailIndex::fileName));
-    return writeWholeFile(path, gallery.index.serialized(gallery.box));
+    return writeWholeFileIn(gallery.folder, GalleryPage::thumbnailFolder, QString::fromLatin1(ThumbnailIndex::fileName),
+                            gallery.index.serialized(gallery.box));
 }
 
 QString folderTitle(const QString &folder)

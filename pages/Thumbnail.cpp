@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
@@ -130,7 +131,9 @@ ThumbnailMade makeThumbnail(const QString &picturePath, const QString &thumbnail
     if (bytes.isEmpty())
         return {{}, QStringLiteral("Cannot write %1: The picture could not be encoded as JPEG.")
                         .arg(QDir::toNativeSeparators(thumbnailPath)), true};
-    if (QString error = writeWholeFile(thumbnailPath, bytes); !error.isEmpty())
+    const QFileInfo thumbnailFolder(QFileInfo(thumbnailPath).path());
+    if (QString error = writeWholeFileIn(thumbnailFolder.path(), thumbnailFolder.fileName(), QFileInfo(thumbnailPath).fileName(), bytes);
+        !error.isEmpty())
         return {{}, error, true};
     return {decoded.image.size(), {}};
 }

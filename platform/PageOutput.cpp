@@ -212,6 +212,25 @@ PageBatch::PageBatch(const QString &folder)
         d->openError = errno == ENOTDIR ? QStringLiteral("The folder no longer exists.") : systemReason(errno);
 }
 
+PageBatch::PageBatch(const QString &folder, const QString &subFolder)
+    : PageBatch(folder)
+{
+    d->folder = QDir(folder).filePath(subFolder);
+    if (!d->openError.isEmpty())
+        return;
+    // Opened from the folder without following a link: a sub-folder swapped
+    // for a link since it was checked leads nowhere else.
+    Descriptor parent(d->dir.release());
+    d->dir.reset(openat(parent.get(), NativeName::encode(subFolder).constData(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (d->dir.get() < 0) {
+        const int error = errno;
+        d->openError = error == ELOOP || error == ENOTDIR
+            ? QStringLiteral("It is a symbolic link or not a folder; nothing is written through a link.")
+            : error == ENOENT ? QStringLiteral("The folder no longer exists.") : systemReason(error);
+    }
+}
+
 PageBatch::~PageBatch()
 {
     d->removeStaged();
@@ -284,6 +303,11 @@ PageBatch::PageBatch(const QString &folder)
     d->folder = folder;
 }
 
+PageBatch::PageBatch(const QString &folder, const QString &subFolder)
+    : PageBatch(QDir(folder).filePath(subFolder))
+{
+}
+
 PageBatch::~PageBatch() = default;
 
 // Elsewhere each page is saved on its own, at once.
@@ -319,6 +343,15 @@ QString PageBatch::commit()
 }
 
 #endif
+
+QString writeWholeFileIn(const QString &folder, const QString &subFolder, const QString &name,
+                        const QByteArray &contents)
+{
+    PageBatch batch(folder, subFolder);
+    if (QString error = batch.stage(name, contents); !error.isEmpty())
+        return error;
+    return batch.commit();
+}
 
 QString writeWholeFile(const QString &path, const QByteArray &contents)
 {

@@ -25,6 +25,8 @@ public:
     static constexpr int temporarySuffixBytes = 7;
 
     explicit PageBatch(const QString &folder);
+    /** Writes into folder/subFolder; a link of the name subFolder is refused, never followed. */
+    PageBatch(const QString &folder, const QString &subFolder);
     ~PageBatch(); // removes temporaries never committed
     PageBatch(const PageBatch &) = delete;
     PageBatch &operator=(const PageBatch &) = delete;
@@ -42,3 +44,7 @@ private:
 
 /** Writes contents to the file at path whole or not at all, as a batch of one page. */
 QString writeWholeFile(const QString &path, const QByteArray &contents);
+
+/** Writes contents to folder/subFolder/name as writeWholeFile() does, never through a link at subFolder. */
+QString writeWholeFileIn(const QString &folder, const QString &subFolder, const QString &name,
+                        const QByteArray &contents);

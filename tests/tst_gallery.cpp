@@ -295,6 +295,21 @@ private slots:
         QVERIFY(!QFile::exists(path("index1.htm")));
     }
 
+    // The run checks the thumbnail folder before it starts; one swapped for
+    // a link afterwards must not lead a thumbnail elsewhere either.
+    void thumbnailFolderSwappedForALinkIsRefused()
+    {
+        writePictures(1);
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), path("thumbnails")));
+        const ThumbnailMade made = makeThumbnail(path("p00.jpg"), thumbnail("p00.jpg"), 256);
+        QVERIFY(made.fatal);
+        QVERIFY2(made.error.contains("symbolic link"), qPrintable(made.error));
+        QVERIFY2(made.error.startsWith(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(thumbnail("p00.jpg")))),
+                 qPrintable(made.error));
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+    }
+
     void fileNamedThumbnailsIsRefused()
     {
         writePictures(1);

@@ -8,7 +8,9 @@
 #include <QTest>
 #include <QThreadPool>
 
+#if defined(Q_OS_UNIX)
 #include <sys/stat.h>
+#endif
 
 class FolderListTest : public QObject
 {
@@ -133,6 +135,7 @@ private slots:
     // escaped bytes and opens as itself; a link to a folder is a folder.
     void oddSubFoldersOpen()
     {
+#if defined(Q_OS_UNIX)
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QByteArray odd = QFile::encodeName(dir.path()) + "/odd\xff";
@@ -150,6 +153,9 @@ private slots:
         QCOMPARE(NativeName::encode(dir1.path()), odd);
         QVERIFY(listed.wait(20000));
         QCOMPARE(captions(dir1.currentItem()), QStringList{"inner"});
+#else
+        QSKIP("Names that are not valid text are a Unix matter.");
+#endif
     }
 
     void doubleClickOpensAnAncestor()

@@ -3,6 +3,7 @@
 # thumbnails, its peak memory, and an unchanged re-run against a classic run.
 #   bench/gallery.sh [BUILD] [COUNT] [WIDTH] [HEIGHT]
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 build=${1:-build}
 count=${2:-200}
 width=${3:-4000}
@@ -11,14 +12,6 @@ command -v vipsthumbnail >/dev/null || { echo "vipsthumbnail is missing (apt-get
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-seconds() { # runs "$@" quietly, prints the wall time in seconds
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
 
 best_of_3() { # the least of three timings of "$@"
     local best="" t

@@ -3,6 +3,7 @@
 # measures the command line's peak memory over many small pictures.
 #   bench/run.sh [BUILD] [COUNT] [WIDTH] [HEIGHT] [SMALL_COUNT]
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 build=${1:-build}
 count=${2:-200}
 width=${3:-4000}
@@ -11,14 +12,6 @@ small=${5:-10000}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-seconds() { # runs "$@" quietly, prints the wall time in seconds
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
 
 echo "Making $count pictures of ${width}x${height}..."
 "$build/bench_make_pictures" "$work/large" "$count" "$width" "$height"

@@ -6,6 +6,7 @@
 # RUNS (default 5) sets the timed runs of each program; DISK_COUNT (default
 # 100000) the disk folder's size, 0 to leave the disk out.
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 build=$(cd "${1:-build}" && pwd)
 shift || true
 counts=("$@")
@@ -54,22 +55,6 @@ if [ "$disk_count" -gt 0 ]; then
 fi
 
 clear_pages() { find "$1" -maxdepth 1 -name 'index*.htm' -delete; }
-
-# Bash's own clock when it has one: a date process on each side would add
-# its start-up to every run, a large share of the floor's few milliseconds.
-seconds() { # runs "$@" quietly, prints its wall time
-    local start end
-    if [ -n "${EPOCHREALTIME:-}" ]; then
-        start=$EPOCHREALTIME
-        "$@" >/dev/null 2>&1
-        end=$EPOCHREALTIME
-    else
-        start=$(date +%s.%N)
-        "$@" >/dev/null 2>&1
-        end=$(date +%s.%N)
-    fi
-    echo "${end/,/.} - ${start/,/.}" | bc -l
-}
 
 peak_mb() { # runs "$@" quietly, prints its peak resident memory in MB
     /usr/bin/time -o "$memory/peak" -f '%M' "$@" >/dev/null 2>&1

@@ -11,6 +11,7 @@ struct DecodedPicture {
     QImage image;         // the first frame as a browser shows it; null on failure
     QByteArray animation; // the whole file, when it is an animation small enough to play
     QString problem;      // why there is no image, in a user's words; empty on success
+    bool incomplete = false; // the file ends before its picture data does: what is there is shown
 };
 
 /**

@@ -61,9 +61,9 @@ void ConsoleNotices::writingPages()
     showCount(); // the count where measuring ended, always
 }
 
-void ConsoleNotices::olderPagesLeft(const QStringList &pages)
+void ConsoleNotices::olderPagesLeft(const QString &pages)
 {
-    m_afterCompleted.append(QStringLiteral("Older pages left as they were: %1").arg(pages.join(QStringLiteral(", "))));
+    m_afterCompleted.append(QStringLiteral("Older pages left as they were: %1").arg(pages));
 }
 
 void ConsoleNotices::noPictures()

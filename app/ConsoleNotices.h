@@ -19,7 +19,7 @@ public:
 
     void read(qint64 count, const QString &path) override;
     void writingPages() override;
-    void olderPagesLeft(const QStringList &pages) override;
+    void olderPagesLeft(const QString &pages) override;
     void noPictures() override;
     void thumbnailed(qint64 count) override;
     void completed(const QList<SkippedFile> &skipped) override;

@@ -2,17 +2,22 @@
 
 #include "catalogue/CandidateRule.h"
 #include "platform/FolderEnumeration.h"
+#include "platform/FolderHandle.h"
 #include "platform/OrderedWork.h"
+#include "platform/PageOutput.h"
 #include "platform/PictureFolder.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
+
+#include <algorithm>
 
 namespace {
 
 
 struct Measured {
     Class1 record;
+    FileStamp stamp;
     QString reason; // empty when record is complete
     bool systemFailure = false; // the system, not the file, failed: the run cannot go on
     bool cancelled = false;
@@ -36,6 +41,7 @@ Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, co
         result.reason = measurement.error;
         return result;
     }
+    result.stamp = measurement.stamp;
     result.record.FileSize = QString::number(measurement.length);
     result.record.imHauteur = qint64(measurement.size.height()) + 2 * holderBorder;
     result.record.imLargeur = qint64(measurement.size.width()) + 2 * holderBorder;
@@ -53,29 +59,49 @@ qint64 pageNumber(const QString &name)
     return ok && number > 0 && QStringLiteral("index%1.htm").arg(number) == name ? number : 0;
 }
 
+// A page's temporary as a run makes it: the page's name, a dot and six letters or digits.
+bool isPageTemporary(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QStringView suffix = QStringView(name).mid(dot + 1);
+    return dot > 0 && suffix.size() == PageBatch::temporarySuffixBytes - 1
+        && std::all_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isDigit() || (c.unicode() < 128 && c.isLetter()); })
+        && pageNumber(name.left(dot)) > 0;
+}
+
 } // namespace
 
 CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore *settings,
                       const std::atomic<bool> *cancel)
 {
+    return GetGif(FolderHandle::open(folder), notices, settings, cancel);
+}
+
+CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsStore *settings,
+                      const std::atomic<bool> *cancel)
+{
     CatalogueBuild build;
     if (settings)
-        settings->savePath(folder); // a settings failure must not cost the user the pages
+        settings->savePath(folder.path()); // a settings failure must not cost the user the pages
 
     FolderEnumeration entries(folder);
     if (!entries.error().isEmpty()) {
-        build.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), entries.error());
+        build.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder.path()), entries.error());
         return build;
     }
-    const QDir dir(folder);
     QList<FolderEntry> candidates;
     while (auto entry = entries.next()) {
-        if (const qint64 page = pageNumber(entry->name); page > 0 && !entry->isFolder)
+        if (entry->isFolder)
+            continue;
+        if (const qint64 page = pageNumber(entry->name); page > 0)
             build.existingPages.append(page);
-        if (!entry->isFolder && isCandidateName(entry->name))
+        else if (isPageTemporary(entry->name))
+            build.pageTemporaries.append(entry->name);
+        if (isCandidateName(entry->name))
             candidates.append(std::move(*entry));
     }
     const PictureFolder pictures(folder);
+    const QDir dir(folder.path()); // for the paths the notices show, never to reach a file
     // Measuring is mostly waiting on the system, one file at a time: the
     // cores share it, and the records still come in name order.
     qint64 read = 0;
@@ -94,14 +120,14 @@ CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore 
             return false;
         }
         if (measured.systemFailure) {
-            build.error = QStringLiteral("Cannot read %1: %2")
-                              .arg(QDir::toNativeSeparators(dir.filePath(name)), measured.reason);
+            build.error = QStringLiteral("Cannot read %1: %2").arg(folder.displayPath(name), measured.reason);
             return false;
         }
         if (!measured.reason.isEmpty()) {
             build.skipped.append({name, measured.reason});
             return true;
         }
+        build.stamps.insert(name, measured.stamp);
         build.catalogue.append(std::move(measured.record));
         notices.read(++read, dir.filePath(name));
         return true;

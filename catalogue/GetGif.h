@@ -1,16 +1,22 @@
 #pragma once
 
 #include "catalogue/PictureCatalogue.h"
+#include "platform/FileStamp.h"
 #include "platform/RunNotices.h"
+
+#include <QHash>
 
 #include <atomic>
 
+class FolderHandle;
 class SettingsStore;
 
 struct CatalogueBuild {
     PictureCatalogue catalogue;
     QList<SkippedFile> skipped; // candidates that could not be measured, with the reason
     QList<qint64> existingPages; // numbers of the index pages the folder held before the run
+    QStringList pageTemporaries; // temporaries of pages that a killed run left, "index3.htm.Ab12Cd"
+    QHash<QString, FileStamp> stamps; // each catalogued picture's identity and times when it was measured
     QString error;              // set when the folder itself cannot be listed
     bool cancelled = false;
 };
@@ -22,5 +28,9 @@ struct CatalogueBuild {
  * folder used before anything is read. Reports each measured picture through
  * notices.read(). Runs on any thread; stops early when cancel becomes true.
  */
+CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsStore *settings = nullptr,
+                      const std::atomic<bool> *cancel = nullptr);
+
+/** As above, for the folder at path, opened once, now. */
 CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore *settings = nullptr,
                       const std::atomic<bool> *cancel = nullptr);

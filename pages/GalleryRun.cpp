@@ -4,8 +4,11 @@
 #include "pages/PageFormat.h"
 #include "pages/Thumbnail.h"
 #include "pages/ThumbnailIndex.h"
+#include "platform/DecodeBudget.h"
+#include "platform/FolderEnumeration.h"
+#include "platform/FolderHandle.h"
 #include "platform/PageOutput.h"
-#include "platform/SubFolder.h"
+#include "platform/PictureFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,11 +23,14 @@
 
 namespace {
 
+// What the thumbnails decoding at once may hold between them: a 24-megapixel
+// progressive photograph takes 72 to 144 MB while it decodes, and a run stays
+// well under 256 MB however many cores it has.
+constexpr qint64 decodeBudgetBytes = 160 * 1024 * 1024;
+
 struct Job {
     qsizetype entry = 0; // position in Gallery::entries
-    QString picture;     // paths
-    QString thumbnail;
-    qint64 modified = 0;
+    QString picture;     // file name in the picture folder
 };
 
 struct Made {
@@ -34,8 +40,15 @@ struct Made {
 
 /** The run's working state: one value passed between its steps. */
 struct Gallery {
-    QString folder;
-    QString thumbnails; // the thumbnail folder's path
+    Gallery(const FolderHandle &folder, int box)
+        : pictures(folder)
+        , thumbnails(folder.subFolder(GalleryPage::thumbnailFolder, true))
+        , box(std::max(1, box))
+    {
+    }
+
+    PictureFolder pictures;
+    FolderHandle thumbnails;
     int box = 0;
     QList<GalleryEntry> entries; // catalogue order; an invalid size means no thumbnail (yet)
     QList<Job> jobs;
@@ -44,54 +57,55 @@ struct Gallery {
     QList<SkippedFile> *skipped = nullptr;
 };
 
-qint64 modifiedTime(const QString &path)
-{
-    return QFileInfo(path).fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
-}
-
-// Regular files only: a link planted at a thumbnail's name is never taken for the thumbnail.
-QSet<QString> thumbnailFiles(const QString &thumbnails)
-{
-    const QStringList names = QDir(thumbnails).entryList(QDir::Files | QDir::NoSymLinks | QDir::Hidden);
-    return QSet<QString>(names.begin(), names.end());
-}
+struct ThumbnailListing {
+    QSet<QString> files; // regular files only: a link at a thumbnail's name is never taken for it
+    QStringList temporaries;
+};
 
 // A run killed while writing leaves "p1.jpg.jpg.Ab12Cd" or "index.json.Ab12Cd"
 // behind: the temporary of a thumbnail or of the index, never anything else.
-void removeLeftoverTemporaries(const QString &folder, const QString &thumbnails)
+bool isTemporary(const QString &name)
 {
     static const QRegularExpression temporary(
         QStringLiteral(R"(^(.+\.(gif|jpg)\.jpg|[0-9a-f]{40}\.jpg|%1)\.[A-Za-z0-9]{%2}$)")
             .arg(QRegularExpression::escape(QLatin1String(ThumbnailIndex::fileName)))
             .arg(PageBatch::temporarySuffixBytes - 1),
         QRegularExpression::CaseInsensitiveOption);
-    for (const QString &name : QDir(thumbnails).entryList(QDir::Files | QDir::NoSymLinks | QDir::Hidden)) {
-        if (temporary.match(name).hasMatch())
-            removeFromSubFolder(folder, GalleryPage::thumbnailFolder, name); // one left is cleared by the next run
+    return temporary.match(name).hasMatch();
+}
+
+ThumbnailListing listThumbnails(const FolderHandle &thumbnails)
+{
+    ThumbnailListing listing;
+    FolderEnumeration entries(thumbnails);
+    while (auto entry = entries.next()) {
+        if (entry->isRegular)
+            listing.files.insert(entry->name);
+        if (!entry->isFolder && isTemporary(entry->name))
+            listing.temporaries.append(entry->name);
     }
+    return listing;
 }
 
-bool isUpToDate(const ThumbnailRecord *known, const GalleryEntry &entry, qint64 modified, const QSet<QString> &present)
+bool isUpToDate(const ThumbnailRecord *known, const GalleryEntry &entry, const FileStamp &stamp,
+                const QSet<QString> &present)
 {
-    return known && known->length == entry.length && known->modified == modified
-        && known->thumbnail == entry.thumbnail && known->size.isValid() && present.contains(entry.thumbnail);
+    return known && known->stamp == stamp && known->thumbnail == entry.thumbnail && known->size.isValid()
+        && present.contains(entry.thumbnail);
 }
 
-void plan(Gallery &gallery, const PictureCatalogue &catalogue)
+void plan(Gallery &gallery, const CatalogueBuild &build, const QSet<QString> &present)
 {
-    const QDir folder(gallery.folder);
-    const QDir thumbnails(gallery.thumbnails);
-    const QSet<QString> present = thumbnailFiles(gallery.thumbnails);
+    const PictureCatalogue &catalogue = build.catalogue;
     for (qint64 i = 0; i < catalogue.count(); ++i) {
         const Class1 &record = catalogue.at(i);
         GalleryEntry entry{record.FileName, record.FileSize.toLongLong(), thumbnailName(record.FileName), {}};
-        const QString picture = folder.filePath(record.FileName);
-        const qint64 modified = modifiedTime(picture);
         const auto known = gallery.loaded.records.constFind(record.FileName);
-        if (isUpToDate(known == gallery.loaded.records.cend() ? nullptr : &*known, entry, modified, present))
+        if (isUpToDate(known == gallery.loaded.records.cend() ? nullptr : &*known, entry,
+                       build.stamps.value(record.FileName), present))
             entry.size = known->size;
         else
-            gallery.jobs.append({gallery.entries.size(), picture, thumbnails.filePath(entry.thumbnail), modified});
+            gallery.jobs.append({gallery.entries.size(), record.FileName});
         gallery.entries.append(entry);
     }
 }
@@ -102,7 +116,7 @@ QString take(Gallery &gallery, const Job &job, const ThumbnailMade &made)
     GalleryEntry &entry = gallery.entries[job.entry];
     if (made.error.isEmpty()) {
         entry.size = made.size;
-        gallery.index.records.insert(entry.name, {entry.length, job.modified, entry.thumbnail, made.size});
+        gallery.index.records.insert(entry.name, {made.stamp, entry.thumbnail, made.size});
         return {};
     }
     gallery.index.records.remove(entry.name);
@@ -117,30 +131,45 @@ struct Making {
     bool cancelled = false;
 };
 
-Made makeOne(const Job &job, int box, std::atomic<bool> &stop, const std::atomic<bool> *cancel)
+/** What the thumbnail tasks share; it outlives them all. */
+struct Shared {
+    Shared(const Gallery &gallery, const std::atomic<bool> *cancel) : gallery(gallery), cancel(cancel) {}
+
+    const Gallery &gallery;
+    DecodeBudget budget{decodeBudgetBytes};
+    std::atomic<bool> stop{false}; // set by a failure or a cancel: the tasks left do nothing
+    const std::atomic<bool> *cancel;
+};
+
+Made makeOne(const Job &job, Shared &shared)
 {
-    if (stop.load() || (cancel && cancel->load()))
+    if (shared.cancel && shared.cancel->load())
+        shared.stop.store(true);
+    if (shared.stop.load())
         return {};
-    Made made{makeThumbnail(job.picture, job.thumbnail, box), true};
+    const Gallery &gallery = shared.gallery;
+    Made made{makeThumbnail(gallery.pictures, job.picture, gallery.thumbnails, gallery.box, shared.budget, &shared.stop),
+              true};
+    if (made.made.stopped)
+        return {};
     if (made.made.fatal)
-        stop.store(true);
+        shared.stop.store(true);
     return made;
 }
 
 // One picture per task over a pool of all cores (QPromise keeps the core on
 // Qt Core alone); results are taken in order on this thread, so the notices
 // come from one thread only.
-QList<QFuture<Made>> startThumbnails(QThreadPool &pool, const Gallery &gallery, std::atomic<bool> &stop,
-                                     const std::atomic<bool> *cancel)
+QList<QFuture<Made>> startThumbnails(QThreadPool &pool, Shared &shared)
 {
     QList<QFuture<Made>> futures;
-    futures.reserve(gallery.jobs.size());
-    for (const Job &job : gallery.jobs) {
+    futures.reserve(shared.gallery.jobs.size());
+    for (const Job &job : shared.gallery.jobs) {
         auto promise = std::make_shared<QPromise<Made>>();
         promise->start(); // before the wait: a future not yet started has no result to wait for
         futures.append(promise->future());
-        pool.start([promise, job, box = gallery.box, &stop, cancel] {
-            promise->addResult(makeOne(job, box, stop, cancel));
+        pool.start([promise, job, &shared] {
+            promise->addResult(makeOne(job, shared));
             promise->finish();
         });
     }
@@ -149,10 +178,10 @@ QList<QFuture<Made>> startThumbnails(QThreadPool &pool, const Gallery &gallery, 
 
 Making makeThumbnails(Gallery &gallery, RunNotices &notices, const std::atomic<bool> *cancel)
 {
-    std::atomic<bool> stop{false};
+    Shared shared(gallery, cancel);
     QThreadPool pool;
     pool.setMaxThreadCount(QThread::idealThreadCount());
-    const QList<QFuture<Made>> futures = startThumbnails(pool, gallery, stop, cancel);
+    const QList<QFuture<Made>> futures = startThumbnails(pool, shared);
     qint64 ready = gallery.entries.size() - gallery.jobs.size();
     notices.thumbnailed(ready);
     Making making;
@@ -187,8 +216,7 @@ void removeOrphans(Gallery &gallery)
             continue;
         gallery.index.records.remove(it.key());
         // A thumbnail that cannot be removed now stays known, to be removed by a later run.
-        if (!kept.contains(it->thumbnail)
-            && !removeFromSubFolder(gallery.folder, GalleryPage::thumbnailFolder, it->thumbnail).isEmpty())
+        if (!kept.contains(it->thumbnail) && !gallery.thumbnails.removeFile(it->thumbnail).isEmpty())
             gallery.index.records.insert(it.key(), it.value());
     }
 }
@@ -197,8 +225,8 @@ QString saveIndex(const Gallery &gallery)
 {
     if (gallery.index.records == gallery.loaded.records)
         return {};
-    return writeWholeFileIn(gallery.folder, GalleryPage::thumbnailFolder, QString::fromLatin1(ThumbnailIndex::fileName),
-                            gallery.index.serialized(gallery.box));
+    return writeWholeFile(gallery.thumbnails, QString::fromLatin1(ThumbnailIndex::fileName),
+                          gallery.index.serialized(gallery.box));
 }
 
 QString folderTitle(const QString &folder)
@@ -215,8 +243,9 @@ GalleryOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &noti
             shown.append(entry);
     }
     const qint64 pages = (shown.size() + pageSize - 1) / pageSize;
-    const QString title = folderTitle(gallery.folder);
-    PageBatch batch(gallery.folder);
+    const FolderHandle &folder = gallery.pictures.handle();
+    const QString title = folderTitle(folder.path());
+    PageBatch batch(folder);
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
             return {RunOutcome::Cancelled}; // the batch removes its temporaries; no page is touched
@@ -227,6 +256,8 @@ GalleryOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &noti
             return {RunOutcome::Failed};
         }
     }
+    // Once they are all staged the pages are put in place whatever comes:
+    // a chain half old and half new would lead a reader astray.
     if (QString error = batch.commit(); !error.isEmpty()) {
         notices.failed(error);
         return {RunOutcome::Failed};
@@ -234,32 +265,27 @@ GalleryOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &noti
     return {RunOutcome::Completed, pages};
 }
 
-bool nothingToDo(const QString &thumbnails, const PictureCatalogue &catalogue)
-{
-    const QFileInfo folder(thumbnails);
-    return catalogue.isEmpty() && !folder.exists() && !folder.isSymLink();
-}
-
 } // namespace
 
-GalleryOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &notices,
+GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
                           const std::atomic<bool> *cancel, const PageOptions &options)
 {
-    Gallery gallery;
-    gallery.folder = folder;
-    gallery.thumbnails = QDir(folder).filePath(GalleryPage::thumbnailFolder);
-    gallery.box = std::max(1, options.thumbnailSize);
-    gallery.skipped = &build.skipped;
-    if (nothingToDo(gallery.thumbnails, build.catalogue))
+    // No thumbnail folder is made for a folder without pictures.
+    if (build.catalogue.isEmpty() && !folder.has(GalleryPage::thumbnailFolder))
         return {};
-    if (QString error = makeSubFolder(folder, GalleryPage::thumbnailFolder); !error.isEmpty()) {
-        notices.failed(error);
+    Gallery gallery(folder, options.thumbnailSize);
+    gallery.skipped = &build.skipped;
+    if (!gallery.thumbnails.isOpen()) {
+        notices.failed(QStringLiteral("Cannot make the folder %1: %2")
+                           .arg(QDir::toNativeSeparators(gallery.thumbnails.path()), gallery.thumbnails.error()));
         return {RunOutcome::Failed};
     }
-    removeLeftoverTemporaries(folder, gallery.thumbnails);
+    const ThumbnailListing listing = listThumbnails(gallery.thumbnails);
+    for (const QString &temporary : listing.temporaries)
+        gallery.thumbnails.removeFile(temporary); // one left is cleared by the next run
     gallery.loaded = ThumbnailIndex::load(gallery.thumbnails, gallery.box);
     gallery.index = gallery.loaded;
-    plan(gallery, build.catalogue);
+    plan(gallery, build, listing.files);
     const Making making = makeThumbnails(gallery, notices, cancel);
     if (making.failure.isEmpty() && !making.cancelled)
         removeOrphans(gallery);

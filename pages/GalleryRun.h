@@ -4,8 +4,10 @@
 #include "pages/GenerationRun.h"
 #include "pages/PageOptions.h"
 
+class FolderHandle;
+
 /**
- * Writes the gallery pages of folder from build: thumbnails made in the
+ * Writes the gallery pages of the open folder from build: thumbnails made in the
  * sub-folder thumbnails/ for the pictures that are new or changed since the
  * last gallery run, thumbnails of pictures that are gone removed, then pages
  * index1.htm, index2.htm, ... of options.galleryPageSize thumbnails each.
@@ -18,5 +20,5 @@ struct GalleryOutcome {
     RunOutcome outcome = RunOutcome::Completed;
     qint64 pages = 0; // index pages written, when completed
 };
-GalleryOutcome runGallery(const QString &folder, CatalogueBuild &build, RunNotices &notices,
+GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
                           const std::atomic<bool> *cancel, const PageOptions &options);

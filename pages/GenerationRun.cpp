@@ -4,22 +4,60 @@
 #include "pages/GalleryRun.h"
 #include "pages/PageFormat.h"
 #include "pages/WriteIndexPage.h"
+#include "platform/FolderHandle.h"
 #include "platform/PageOutput.h"
+
+#include <QDir>
+#include <QLocale>
 
 #include <algorithm>
 
 namespace {
 
+// Enough of a list of pages to see which they are, on one line.
+constexpr qsizetype piecesListed = 6;
+
 // Pages from an earlier, longer run, above the last one this run wrote.
-QStringList olderPages(QList<qint64> existing, qint64 written)
+QList<qint64> olderPages(QList<qint64> existing, qint64 written)
 {
     std::sort(existing.begin(), existing.end());
-    QStringList older;
-    for (const qint64 page : existing) {
-        if (page > written)
-            older.append(PageFormat::fileName(page));
+    existing.removeIf([written](qint64 page) { return page <= written; });
+    return existing;
+}
+
+// "index4.htm, index5.htm, index12.htm", or for a longer list its runs of
+// numbers and how many: "index626.htm … index3000.htm, 2,375 pages".
+QString pageList(const QList<qint64> &pages)
+{
+    QStringList pieces;
+    bool shortened = false;
+    for (qsizetype i = 0; i < pages.size();) {
+        qsizetype last = i;
+        while (last + 1 < pages.size() && pages.at(last + 1) == pages.at(last) + 1)
+            ++last;
+        if (pieces.size() == piecesListed) {
+            pieces.append(QStringLiteral("…"));
+            shortened = true;
+            break;
+        }
+        if (last - i >= 2) {
+            pieces.append(PageFormat::fileName(pages.at(i)) + QStringLiteral(" … ") + PageFormat::fileName(pages.at(last)));
+            shortened = true;
+            i = last + 1;
+        } else {
+            pieces.append(PageFormat::fileName(pages.at(i++)));
+        }
     }
-    return older;
+    if (shortened)
+        pieces.append(QStringLiteral("%1 pages").arg(QLocale(QLocale::English).toString(pages.size())));
+    return pieces.join(QStringLiteral(", "));
+}
+
+// A killed run's page temporaries go; the lock says no live run is writing them.
+void removePageTemporaries(const FolderHandle &folder, const QStringList &names)
+{
+    for (const QString &name : names)
+        folder.removeFile(name); // one that cannot go now is tried again next time
 }
 
 // The end of a run that wrote pages: first what a user might not expect, then "Completed".
@@ -27,17 +65,26 @@ RunOutcome completed(const CatalogueBuild &build, qint64 pages, RunNotices &noti
 {
     if (pages == 0)
         notices.noPictures();
-    if (const QStringList older = olderPages(build.existingPages, pages); !older.isEmpty())
-        notices.olderPagesLeft(older);
+    if (const QList<qint64> older = olderPages(build.existingPages, pages); !older.isEmpty())
+        notices.olderPagesLeft(pageList(older));
     notices.completed(build.skipped);
     return RunOutcome::Completed;
 }
 
 } // namespace
 
-RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsStore *settings,
+RunOutcome runGeneration(const QString &path, RunNotices &notices, SettingsStore *settings,
                          const std::atomic<bool> *cancel, const PageOptions &options)
 {
+    // Opened once: every later read and write is relative to this, so the
+    // folder moved or swapped mid-run cannot send a page anywhere else.
+    const FolderHandle folder = FolderHandle::open(path);
+    if (folder.isOpen()) {
+        if (const QString busy = folder.lockForRun(); !busy.isEmpty()) {
+            notices.failed(QStringLiteral("Cannot write the pages of %1: %2").arg(QDir::toNativeSeparators(path), busy));
+            return RunOutcome::Failed;
+        }
+    }
     CatalogueBuild build = GetGif(folder, notices, settings, cancel);
     if (build.cancelled)
         return RunOutcome::Cancelled;
@@ -45,6 +92,7 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         notices.failed(build.error);
         return RunOutcome::Failed;
     }
+    removePageTemporaries(folder, build.pageTemporaries);
     notices.writingPages();
     if (options.style == PageStyle::Gallery) {
         const GalleryOutcome gallery = runGallery(folder, build, notices, cancel, options);
@@ -64,6 +112,9 @@ RunOutcome runGeneration(const QString &folder, RunNotices &notices, SettingsSto
         }
         more = written.more;
     }
+    // Once every page is staged they are all put in place, a cancel
+    // notwithstanding: renaming them takes moments, and a chain of pages half
+    // old and half new would lead a reader astray.
     if (const QString error = batch.commit(); !error.isEmpty()) {
         notices.failed(error);
         return RunOutcome::Failed;

@@ -1,7 +1,11 @@
 #include "Thumbnail.h"
 
+#include "platform/DecodeBudget.h"
+#include "platform/FolderHandle.h"
+#include "platform/JpegDecoding.h"
 #include "platform/PageOutput.h"
-#include "platform/RegularFile.h"
+#include "platform/PictureFolder.h"
+#include "platform/ReadableBytes.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -15,11 +19,10 @@
 
 namespace {
 
-// Qt's JPEG reader keeps every comment segment in memory; a file far larger
-// than any photograph is refused rather than allowed to cost gigabytes.
+// Qt's readers of GIF, PNG, BMP and WebP may keep in memory what a file
+// holds besides its pixels; a file far larger than any such picture is
+// refused rather than allowed to cost gigabytes.
 constexpr qint64 maxPictureBytes = 100 * 1024 * 1024;
-// Several pictures decode at once; each decoded image is held to this.
-constexpr qint64 maxDecodedBytes = 128 * 1024 * 1024;
 // The usual file system limit on one name, less the room its temporary needs.
 constexpr int maxNameBytes = 255 - PageBatch::temporarySuffixBytes;
 // Fine texture (gravel, foliage) loses more to the thumbnail's own encoding
@@ -27,9 +30,9 @@ constexpr int maxNameBytes = 255 - PageBatch::temporarySuffixBytes;
 // PSNR against a careful resize, at 92 just over, for thumbnails a third larger.
 constexpr int thumbnailQuality = 92;
 
-QString cannotRead(const QString &path, const QString &reason)
+QString cannotRead(const FolderHandle &folder, const QString &name, const QString &reason)
 {
-    return QStringLiteral("Cannot make a thumbnail of %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    return QStringLiteral("Cannot make a thumbnail of %1: %2").arg(folder.displayPath(name), reason);
 }
 
 // Transparent GIF pixels would turn black in a JPEG; they show the page's white instead.
@@ -51,8 +54,14 @@ QImage inSrgb(QImage image)
     return image;
 }
 
-QByteArray encodeJpeg(const QImage &image)
+// The resolution a JPEG's header gives; fixed, so that the same picture makes
+// the same bytes in every process (a new image takes the screen's).
+constexpr int dotsPerMeter = 3780; // 96 dots an inch
+
+QByteArray encodeJpeg(QImage image)
 {
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -64,13 +73,49 @@ QByteArray encodeJpeg(const QImage &image)
 struct Decoded {
     QImage image;
     QString reason;
+    bool overBudget = false;
+    bool stopped = false;
 };
 
-// The reader is asked for the thumbnail's size: for a JPEG, libjpeg then
-// decodes at the smallest DCT scale that still covers it, and Qt smooths the
-// rest of the way down.
-Decoded decodeFitted(QIODevice &device, int box)
+ThumbnailMade notMade(const QString &error, bool fatal = false)
 {
+    ThumbnailMade made;
+    made.error = error;
+    made.fatal = fatal;
+    return made;
+}
+
+bool isJpeg(QIODevice &device)
+{
+    return device.seek(0) && device.peek(3) == QByteArrayView("\xFF\xD8\xFF", 3);
+}
+
+// libjpeg decodes at the smallest scale in eighths that still covers the
+// thumbnail, and the rest of the way down is smoothed here.
+Decoded decodeJpegFitted(QIODevice &device, int box, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    JpegLimits limits;
+    limits.workingBytes = budget.total();
+    limits.stop = stop;
+    limits.reserve = [&budget, stop](qint64 bytes) { return budget.take(bytes, stop); };
+    limits.release = [&budget](qint64 bytes) { budget.giveBack(bytes); };
+    JpegDecoded jpeg = decodeJpeg(device, [box](QSize displayed) { return fittedSize(displayed, box); }, limits);
+    if (jpeg.image.isNull())
+        return {{}, jpeg.problem, jpeg.overBudget, jpeg.stopped};
+    const bool turned = jpeg.orientation >= 5;
+    QSize target = fittedSize(turned ? jpeg.stored.transposed() : jpeg.stored, box);
+    if (turned)
+        target.transpose();
+    QImage image = std::move(jpeg.image);
+    if (image.size() != target)
+        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return {upright(std::move(image), jpeg.orientation), {}};
+}
+
+// Other formats through Qt's readers, which decode a GIF in full before it is scaled.
+Decoded decodeOtherFitted(QIODevice &device, int box, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    device.seek(0);
     QImageReader reader(&device);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
@@ -78,20 +123,20 @@ Decoded decodeFitted(QIODevice &device, int box)
         return {{}, reader.errorString()};
     const bool quarterTurn = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize target = fittedSize(quarterTurn ? stored.transposed() : stored, box);
-    const QSize decoded = quarterTurn ? target.transposed() : target;
-    // A GIF decodes in full before it is scaled.
-    const QSize held = reader.format() == "jpeg" ? decoded : stored;
-    if (qint64(held.width()) * held.height() * 4 > maxDecodedBytes)
-        return {{}, QStringLiteral("The picture is too large to decode (%1 x %2 pixels).")
-                        .arg(stored.width()).arg(stored.height())};
-    if (decoded != stored)
-        reader.setScaledSize(decoded);
+    const qint64 held = qint64(stored.width()) * stored.height() * 4;
+    if (!budget.take(held, stop))
+        return {{}, stop && stop->load() ? QString()
+                                         : QStringLiteral("Decoding it would take %1 of memory (%2 x %3 pixels), and at most %4 is allowed.")
+                                               .arg(readableBytes(held)).arg(stored.width()).arg(stored.height())
+                                               .arg(readableBytes(budget.total())),
+                true, stop && stop->load()};
     QImage image = reader.read();
+    budget.giveBack(held);
     if (image.isNull())
         return {{}, reader.errorString()};
     if (image.size() != target)
         image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return {onWhite(inSrgb(std::move(image))), {}};
+    return {std::move(image), {}};
 }
 
 } // namespace
@@ -116,24 +161,41 @@ QString thumbnailName(const QString &pictureName)
         + QStringLiteral(".jpg");
 }
 
-ThumbnailMade makeThumbnail(const QString &picturePath, const QString &thumbnailPath, int box)
+ThumbnailMade makeThumbnail(const PictureFolder &pictures, const QString &name, const FolderHandle &thumbnails, int box,
+                            DecodeBudget &budget, const std::atomic<bool> *stop)
 {
-    const OpenedFile opened = openRegularFile(picturePath);
+    const OpenedPicture picture = pictures.open(name, false);
+    const OpenedFile &opened = picture.opened;
     if (!opened.file)
-        return {{}, cannotRead(picturePath, opened.problem.reason), opened.problem.systemFailure};
-    if (opened.length > maxPictureBytes)
-        return {{}, cannotRead(picturePath, QStringLiteral("The file is larger than a picture of this kind should be (%1 bytes).")
-                                                .arg(opened.length))};
-    const Decoded decoded = decodeFitted(*opened.file, box);
-    if (decoded.image.isNull())
-        return {{}, cannotRead(picturePath, decoded.reason)};
-    const QByteArray bytes = encodeJpeg(decoded.image);
+        return notMade(cannotRead(pictures.handle(), name, opened.problem.reason), opened.problem.systemFailure);
+    const bool jpeg = isJpeg(*opened.file);
+    // Qt's readers of the other formats may keep what a file stuffs into
+    // itself; libjpeg is never asked to keep anything but the colour profile.
+    if (!jpeg && opened.length > maxPictureBytes)
+        return notMade(cannotRead(pictures.handle(), name,
+                                  QStringLiteral("The file is larger than a picture of this kind should be (%1); "
+                                                 "the classic pages, which decode nothing, still list it.")
+                                      .arg(readableBytes(opened.length))));
+    Decoded decoded = jpeg ? decodeJpegFitted(*opened.file, box, budget, stop)
+                           : decodeOtherFitted(*opened.file, box, budget, stop);
+    if (decoded.stopped || (stop && stop->load())) {
+        ThumbnailMade stopped;
+        stopped.stopped = true;
+        return stopped;
+    }
+    if (decoded.image.isNull()) {
+        if (decoded.overBudget)
+            decoded.reason += QStringLiteral(" The classic pages, which decode nothing, still list it.");
+        return notMade(cannotRead(pictures.handle(), name, decoded.reason));
+    }
+    const QImage image = onWhite(inSrgb(std::move(decoded.image)));
+    const QString thumbnail = thumbnailName(name);
+    const QByteArray bytes = encodeJpeg(image);
     if (bytes.isEmpty())
-        return {{}, QStringLiteral("Cannot write %1: The picture could not be encoded as JPEG.")
-                        .arg(QDir::toNativeSeparators(thumbnailPath)), true};
-    const QFileInfo thumbnailFolder(QFileInfo(thumbnailPath).path());
-    if (QString error = writeWholeFileIn(thumbnailFolder.path(), thumbnailFolder.fileName(), QFileInfo(thumbnailPath).fileName(), bytes);
-        !error.isEmpty())
-        return {{}, error, true};
-    return {decoded.image.size(), {}};
+        return notMade(QStringLiteral("Cannot write %1: The picture could not be encoded as JPEG.")
+                           .arg(thumbnails.displayPath(thumbnail)),
+                       true);
+    if (QString error = writeWholeFile(thumbnails, thumbnail, bytes); !error.isEmpty())
+        return notMade(error, true);
+    return {image.size(), {}, false, false, picture.stamp};
 }

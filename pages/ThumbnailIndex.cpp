@@ -1,8 +1,9 @@
 #include "ThumbnailIndex.h"
 
-#include "platform/RegularFile.h"
+#include "pages/Thumbnail.h"
+#include "platform/FolderHandle.h"
+#include "platform/PictureFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,37 +13,53 @@ namespace {
 
 // A real index holds a line or so per picture; anything far larger is not ours.
 constexpr qint64 maxIndexBytes = 64 * 1024 * 1024;
-constexpr int formatVersion = 1;
+// 2 stamps a picture with its change time and file number as well; the
+// records of 1 are read for their thumbnails' names alone.
+constexpr int formatVersion = 2;
+constexpr int olderVersion = 1;
 
-ThumbnailRecord fromJson(const QJsonArray &fields)
+FileStamp stampFromText(const QString &text)
 {
-    return {qint64(fields.at(0).toDouble()), qint64(fields.at(1).toDouble()), fields.at(2).toString(),
-            QSize(fields.at(3).toInt(), fields.at(4).toInt())};
+    const QStringList fields = text.split(QLatin1Char(' '));
+    if (fields.size() != 4)
+        return {};
+    return {fields.at(0).toLongLong(), fields.at(1).toLongLong(), fields.at(2).toLongLong(), fields.at(3).toULongLong()};
+}
+
+ThumbnailRecord fromJson(const QJsonArray &fields, int version)
+{
+    if (version == olderVersion) // length, modification time, thumbnail, width, height
+        return {{}, fields.at(2).toString(), QSize(fields.at(3).toInt(), fields.at(4).toInt())};
+    return {stampFromText(fields.at(0).toString()), fields.at(1).toString(),
+            QSize(fields.at(2).toInt(), fields.at(3).toInt())};
 }
 
 QJsonArray toJson(const ThumbnailRecord &record)
 {
-    return {double(record.length), double(record.modified), record.thumbnail, record.size.width(),
-            record.size.height()};
+    return {record.stamp.text(), record.thumbnail, record.size.width(), record.size.height()};
+}
+
+QByteArray readIndex(const FolderHandle &thumbnailFolder)
+{
+    const OpenedPicture opened = openFileIn(thumbnailFolder, QString::fromLatin1(ThumbnailIndex::fileName));
+    if (!opened.opened.file || opened.opened.length > maxIndexBytes)
+        return {};
+    return opened.opened.file->readAll();
 }
 
 } // namespace
 
-ThumbnailIndex ThumbnailIndex::load(const QString &thumbnailFolder, int box)
+ThumbnailIndex ThumbnailIndex::load(const FolderHandle &thumbnailFolder, int box)
 {
     ThumbnailIndex index;
-    const OpenedFile opened = openRegularFile(QDir(thumbnailFolder).filePath(QString::fromLatin1(fileName)));
-    if (!opened.file || opened.length > maxIndexBytes)
-        return index;
-    const QJsonObject root = QJsonDocument::fromJson(opened.file->readAll()).object();
-    if (root.value(QStringLiteral("version")).toInt() != formatVersion || root.value(QStringLiteral("box")).toInt() != box)
+    const QJsonObject root = QJsonDocument::fromJson(readIndex(thumbnailFolder)).object();
+    const int version = root.value(QStringLiteral("version")).toInt();
+    if ((version != formatVersion && version != olderVersion) || root.value(QStringLiteral("box")).toInt() != box)
         return index;
     const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
     for (auto it = pictures.begin(); it != pictures.end(); ++it) {
-        const ThumbnailRecord record = fromJson(it.value().toArray());
-        // A name with a folder part could reach outside the thumbnail folder when removed.
-        if (!record.thumbnail.isEmpty() && !record.thumbnail.contains(QLatin1Char('/'))
-            && record.thumbnail != QLatin1String(".") && record.thumbnail != QLatin1String(".."))
+        const ThumbnailRecord record = fromJson(it.value().toArray(), version);
+        if (record.thumbnail == thumbnailName(it.key()))
             index.records.insert(it.key(), record);
     }
     return index;

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "platform/FileStamp.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSize>
 #include <QString>
 
+class FolderHandle;
+
 /** What the thumbnail folder knows of one picture's thumbnail. */
 struct ThumbnailRecord {
-    qint64 length = 0;   // the picture's bytes when its thumbnail was made
-    qint64 modified = 0; // the picture's modification time then, ms since the epoch
-    QString thumbnail;   // file name inside the thumbnail folder
-    QSize size;          // the thumbnail's pixels
+    FileStamp stamp;   // the picture as it was when its thumbnail was made
+    QString thumbnail; // file name inside the thumbnail folder
+    QSize size;        // the thumbnail's pixels
 
     bool operator==(const ThumbnailRecord &) const = default;
 };
@@ -26,11 +29,14 @@ public:
     static constexpr char fileName[] = "index.json";
 
     /**
-     * Returns the index stored in the folder thumbnailFolder for thumbnails
-     * of box pixels; empty when there is none, it cannot be read, or it was
-     * made for another box.
+     * Returns the index stored in the thumbnail folder for thumbnails of box
+     * pixels; empty when there is none, it cannot be read, or it was made for
+     * another box. A record whose thumbnail is not the name the program gives
+     * that picture's thumbnail is dropped: the index can never lead a run to
+     * remove any other file. Records of an older index are kept to know the
+     * thumbnails by, with no stamp, so their thumbnails are made again.
      */
-    static ThumbnailIndex load(const QString &thumbnailFolder, int box);
+    static ThumbnailIndex load(const FolderHandle &thumbnailFolder, int box);
 
     /** Returns the index as stored, for thumbnails of box pixels. */
     QByteArray serialized(int box) const;

@@ -1,5 +1,6 @@
 #include "FolderEnumeration.h"
 
+#include "platform/FolderHandle.h"
 #include "platform/NativeName.h"
 
 #include <QDirIterator>
@@ -12,6 +13,7 @@
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,12 +40,20 @@ QString enumerationFailure(int error)
 
 // Read directly: QDirIterator silently drops names that are not valid UTF-8,
 // and takes a folder it cannot open, or a listing cut short, for an empty one.
-QString readEntries(const QString &folder, QList<FolderEntry> &entries)
+// The folder is opened afresh from its handle, so that two listings of one
+// folder never share a reading position.
+QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
 {
-    const QByteArray path = NativeName::encode(folder);
-    DIR *dir = opendir(path.constData());
-    if (!dir)
-        return enumerationFailure(errno);
+    if (!folder.isOpen())
+        return folder.error();
+    const int fd = openat(folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd < 0 ? nullptr : fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return enumerationFailure(error);
+    }
     for (;;) {
         errno = 0;
         const dirent *entry = readdir(dir);
@@ -92,9 +102,11 @@ QString folderProblemOf(const QString &folder)
     return {};
 }
 #else
-QString readEntries(const QString &folder, QList<FolderEntry> &entries)
+QString readEntries(const FolderHandle &handle, QList<FolderEntry> &entries)
 {
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    if (!handle.isOpen())
+        return handle.error();
+    QDirIterator it(handle.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
         entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink()});
@@ -166,8 +178,17 @@ QString folderProblem(const QString &folder)
 FolderEnumeration::FolderEnumeration(const QString &folder)
     : m_error(folderProblem(folder))
 {
-    if (!m_error.isEmpty())
-        return;
+    if (m_error.isEmpty())
+        readSorted(FolderHandle::open(folder));
+}
+
+FolderEnumeration::FolderEnumeration(const FolderHandle &folder)
+{
+    readSorted(folder);
+}
+
+void FolderEnumeration::readSorted(const FolderHandle &folder)
+{
     m_error = readEntries(folder, m_entries);
     if (!m_error.isEmpty()) {
         m_entries.clear();

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class FolderHandle;
+
 struct FolderEntry {
     QString name;          // bare name, no folder part
     bool isFolder = false; // sub-folders are listed too, so callers can skip them
@@ -21,6 +23,8 @@ class FolderEnumeration
 {
 public:
     explicit FolderEnumeration(const QString &folder);
+    /** Lists the open folder: its entries as they are now, whatever its path has become. */
+    explicit FolderEnumeration(const FolderHandle &folder);
 
     /** Returns an empty text when the folder could be listed, else the reason. */
     QString error() const { return m_error; }
@@ -29,6 +33,8 @@ public:
     std::optional<FolderEntry> next();
 
 private:
+    void readSorted(const FolderHandle &folder);
+
     QList<FolderEntry> m_entries;
     qsizetype m_next = 0;
     QString m_error;

@@ -1,5 +1,6 @@
 #include "PageOutput.h"
 
+#include "platform/FolderHandle.h"
 #include "platform/NativeName.h"
 
 #include <QDir>
@@ -16,9 +17,9 @@
 
 namespace {
 
-QString cannotWrite(const QString &folder, const QString &name, const QString &reason)
+QString cannotWrite(const FolderHandle &folder, const QString &name, const QString &reason)
 {
-    return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(QDir(folder).filePath(name)), reason);
+    return QStringLiteral("Cannot write %1: %2").arg(folder.displayPath(name), reason);
 }
 
 } // namespace
@@ -103,8 +104,8 @@ struct PageBatch::Private {
         QByteArray name;
     };
 
-    QString folder;
-    Descriptor dir;
+    FolderHandle folder;
+    int dir = -1; // the folder's descriptor, owned by folder
     uid_t user = geteuid();
     QString openError;
     bool folderChecked = false;
@@ -115,7 +116,7 @@ struct PageBatch::Private {
     QString refusal(const QByteArray &name, struct stat &info, bool &exists) const
     {
         exists = false;
-        if (fstatat(dir.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        if (fstatat(dir, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
             return errno == ENOENT ? QString() : systemReason(errno);
         exists = true;
         if (S_ISLNK(info.st_mode))
@@ -125,7 +126,7 @@ struct PageBatch::Private {
         if (!S_ISREG(info.st_mode))
             return QStringLiteral("Something that is not a file (a pipe, socket or device) is in the way.");
         // The owner's write bit counts too: root would otherwise replace a page the user marked read-only.
-        if (!(info.st_mode & S_IWUSR) || (info.st_uid != user && faccessat(dir.get(), name.constData(), W_OK, 0) != 0))
+        if (!(info.st_mode & S_IWUSR) || (info.st_uid != user && faccessat(dir, name.constData(), W_OK, 0) != 0))
             return QStringLiteral("The file is read-only.");
         return {};
     }
@@ -133,11 +134,11 @@ struct PageBatch::Private {
     QString folderRefusal() const
     {
         struct stat info;
-        if (fstat(dir.get(), &info) != 0)
+        if (fstat(dir, &info) != 0)
             return systemReason(errno);
         if (info.st_nlink == 0)
             return QStringLiteral("The folder no longer exists.");
-        if (!(info.st_mode & S_IWUSR) || faccessat(dir.get(), ".", W_OK, 0) != 0)
+        if (!(info.st_mode & S_IWUSR) || faccessat(dir, ".", W_OK, 0) != 0)
             return QStringLiteral("The folder is read-only.");
         return {};
     }
@@ -150,7 +151,7 @@ struct PageBatch::Private {
             temporary = name + '.';
             for (int i = 1; i < temporarySuffixBytes; ++i)
                 temporary += letters[QRandomGenerator::global()->bounded(62)];
-            const int fd = openat(dir.get(), temporary.constData(),
+            const int fd = openat(dir, temporary.constData(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd >= 0 || errno != EEXIST)
                 return fd;
@@ -171,7 +172,7 @@ struct PageBatch::Private {
         if (!error && ::close(file.release()) != 0)
             error = errno;
         if (error) {
-            unlinkat(dir.get(), temporary.constData(), 0);
+            unlinkat(dir, temporary.constData(), 0);
             return systemReason(error);
         }
         staged.append({temporary, name});
@@ -184,11 +185,11 @@ struct PageBatch::Private {
     bool flushStaged() const
     {
         if (staged.size() == 1) {
-            Descriptor file(openat(dir.get(), staged.first().temporary.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            Descriptor file(openat(dir, staged.first().temporary.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
             return file.get() >= 0 && fdatasync(file.get()) == 0;
         }
 #ifdef Q_OS_LINUX
-        return syncfs(dir.get()) == 0;
+        return syncfs(dir) == 0;
 #else
         ::sync();
         return true;
@@ -198,37 +199,18 @@ struct PageBatch::Private {
     void removeStaged()
     {
         for (const Staged &page : std::as_const(staged))
-            unlinkat(dir.get(), page.temporary.constData(), 0);
+            unlinkat(dir, page.temporary.constData(), 0);
         staged.clear();
     }
 };
 
-PageBatch::PageBatch(const QString &folder)
+PageBatch::PageBatch(const FolderHandle &folder)
     : d(std::make_unique<Private>())
 {
     d->folder = folder;
-    d->dir.reset(::open(NativeName::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d->dir.get() < 0)
-        d->openError = errno == ENOTDIR ? QStringLiteral("The folder no longer exists.") : systemReason(errno);
-}
-
-PageBatch::PageBatch(const QString &folder, const QString &subFolder)
-    : PageBatch(folder)
-{
-    d->folder = QDir(folder).filePath(subFolder);
-    if (!d->openError.isEmpty())
-        return;
-    // Opened from the folder without following a link: a sub-folder swapped
-    // for a link since it was checked leads nowhere else.
-    Descriptor parent(d->dir.release());
-    d->dir.reset(openat(parent.get(), NativeName::encode(subFolder).constData(),
-                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (d->dir.get() < 0) {
-        const int error = errno;
-        d->openError = error == ELOOP || error == ENOTDIR
-            ? QStringLiteral("It is a symbolic link or not a folder; nothing is written through a link.")
-            : error == ENOENT ? QStringLiteral("The folder no longer exists.") : systemReason(error);
-    }
+    d->dir = folder.descriptor();
+    if (!folder.isOpen())
+        d->openError = folder.error();
 }
 
 PageBatch::~PageBatch()
@@ -251,7 +233,7 @@ QString PageBatch::stage(const QString &name, const QByteArray &contents)
     if (!reason.isEmpty())
         return cannotWrite(d->folder, name, reason);
     // An unchanged page keeps its file, and its modification time.
-    if (exists && info.st_size == contents.size() && sameBytes(d->dir.get(), native.constData(), contents))
+    if (exists && info.st_size == contents.size() && sameBytes(d->dir, native.constData(), contents))
         return {};
     reason = d->writeTemporary(native, contents, exists ? &info : nullptr);
     return reason.isEmpty() ? QString() : cannotWrite(d->folder, name, reason);
@@ -278,34 +260,29 @@ QString PageBatch::commit()
         // Checked again just before the rename; renameat replaces whatever has
         // the name by then, a link included, and never its target.
         QString reason = d->refusal(page.name, info, exists);
-        if (reason.isEmpty() && renameat(d->dir.get(), page.temporary.constData(), d->dir.get(), page.name.constData()) != 0)
+        if (reason.isEmpty() && renameat(d->dir, page.temporary.constData(), d->dir, page.name.constData()) != 0)
             reason = systemReason(errno);
         if (!reason.isEmpty()) {
-            unlinkat(d->dir.get(), page.temporary.constData(), 0);
+            unlinkat(d->dir, page.temporary.constData(), 0);
             d->removeStaged();
             return cannotWrite(d->folder, NativeName::decode(page.name), reason);
         }
     }
-    if (fsync(d->dir.get()) != 0 && errno != EINVAL)
-        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(d->folder), systemReason(errno));
+    if (fsync(d->dir) != 0 && errno != EINVAL)
+        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(d->folder.path()), systemReason(errno));
     return {};
 }
 
 #else
 
 struct PageBatch::Private {
-    QString folder;
+    FolderHandle folder;
 };
 
-PageBatch::PageBatch(const QString &folder)
+PageBatch::PageBatch(const FolderHandle &folder)
     : d(std::make_unique<Private>())
 {
     d->folder = folder;
-}
-
-PageBatch::PageBatch(const QString &folder, const QString &subFolder)
-    : PageBatch(QDir(folder).filePath(subFolder))
-{
 }
 
 PageBatch::~PageBatch() = default;
@@ -313,15 +290,17 @@ PageBatch::~PageBatch() = default;
 // Elsewhere each page is saved on its own, at once.
 QString PageBatch::stage(const QString &name, const QByteArray &contents)
 {
-    const QString path = QDir(d->folder).filePath(name);
+    const QString path = QDir(d->folder.path()).filePath(name);
     const QFileInfo file(path);
+    if (!d->folder.isOpen())
+        return cannotWrite(d->folder, name, d->folder.error());
     if (file.isSymLink())
         return cannotWrite(d->folder, name, QStringLiteral("It is a symbolic link; a page is never written through a link."));
     if (file.exists() && file.isDir())
         return cannotWrite(d->folder, name, QStringLiteral("A folder of that name is in the way."));
     if (file.exists() && !file.isWritable())
         return cannotWrite(d->folder, name, QStringLiteral("The file is read-only."));
-    if (!QFileInfo(d->folder).isDir())
+    if (!QFileInfo(d->folder.path()).isDir())
         return cannotWrite(d->folder, name, QStringLiteral("The folder no longer exists."));
     QSaveFile out(path);
     // Unbuffered: a failed buffered write still lets commit() succeed (QTBUG-75077).
@@ -344,10 +323,14 @@ QString PageBatch::commit()
 
 #endif
 
-QString writeWholeFileIn(const QString &folder, const QString &subFolder, const QString &name,
-                        const QByteArray &contents)
+PageBatch::PageBatch(const QString &folder)
+    : PageBatch(FolderHandle::open(folder))
 {
-    PageBatch batch(folder, subFolder);
+}
+
+QString writeWholeFile(const FolderHandle &folder, const QString &name, const QByteArray &contents)
+{
+    PageBatch batch(folder);
     if (QString error = batch.stage(name, contents); !error.isEmpty())
         return error;
     return batch.commit();
@@ -356,8 +339,5 @@ QString writeWholeFileIn(const QString &folder, const QString &subFolder, const 
 QString writeWholeFile(const QString &path, const QByteArray &contents)
 {
     const QFileInfo page(path);
-    PageBatch batch(page.path());
-    if (QString error = batch.stage(page.fileName(), contents); !error.isEmpty())
-        return error;
-    return batch.commit();
+    return writeWholeFile(FolderHandle::open(page.path()), page.fileName(), contents);
 }

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class FolderHandle;
+
 /**
  * Writes the pages of one folder whole or not at all, with one flush for
  * all of them. Each page goes to a temporary file beside it; commit() makes
@@ -24,9 +26,10 @@ public:
     /** Bytes a temporary's name adds to its page's name: a dot and six letters. */
     static constexpr int temporarySuffixBytes = 7;
 
+    /** Writes into the open folder; every page is named relative to it. */
+    explicit PageBatch(const FolderHandle &folder);
+    /** Writes into the folder at path, opened once, now. */
     explicit PageBatch(const QString &folder);
-    /** Writes into folder/subFolder; a link of the name subFolder is refused, never followed. */
-    PageBatch(const QString &folder, const QString &subFolder);
     ~PageBatch(); // removes temporaries never committed
     PageBatch(const PageBatch &) = delete;
     PageBatch &operator=(const PageBatch &) = delete;
@@ -45,6 +48,5 @@ private:
 /** Writes contents to the file at path whole or not at all, as a batch of one page. */
 QString writeWholeFile(const QString &path, const QByteArray &contents);
 
-/** Writes contents to folder/subFolder/name as writeWholeFile() does, never through a link at subFolder. */
-QString writeWholeFileIn(const QString &folder, const QString &subFolder, const QString &name,
-                        const QByteArray &contents);
+/** Writes contents to the file name in folder as writeWholeFile() does. */
+QString writeWholeFile(const FolderHandle &folder, const QString &name, const QByteArray &contents);

@@ -5,6 +5,8 @@
 #include "platform/RegularFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -52,77 +54,183 @@ Measurement refused(const OpenProblem &problem)
     return measurement;
 }
 
+FileStamp stampOf(const struct stat &info)
+{
+    return {qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec, quint64(info.st_ino)};
+}
+
+OpenProblem changedMeanwhile()
+{
+    return {QStringLiteral("It was changed or replaced while it was being read."), false};
+}
+
+// The rule the kernel applies to links in shared sticky folders, applied
+// in every folder: someone who may write here must not be able to make the
+// run read, and publish, a file that is the user's and not theirs.
+bool mayFollow(const struct stat &link, const struct stat &target)
+{
+    return link.st_uid == geteuid() || link.st_uid == target.st_uid;
+}
+
+// Returns the open descriptor of the regular file name, with what fstat
+// says of it in info, or -1 with the reason in problem.
+int openPictureFile(const FolderHandle &folder, const QString &name, bool listedRegular, struct stat &info,
+                           OpenProblem &problem)
+{
+    // The path is only for the words of a refusal; most pictures never need it.
+    const auto path = [&] { return QDir(folder.path()).filePath(name); };
+    if (!folder.isOpen()) {
+        problem = {folder.error(), false};
+        return -1;
+    }
+    const int dir = folder.descriptor();
+    const QByteArray native = NativeName::encode(name);
+    struct stat link {};
+    bool throughLink = false;
+    // A link or an entry of unknown kind is looked at before it is opened:
+    // opening a device can have effects of its own.
+    if (!listedRegular) {
+        if (fstatat(dir, native.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0) {
+            problem = describeOpenFailure(path(), errno);
+            return -1;
+        }
+        throughLink = S_ISLNK(link.st_mode);
+        if (throughLink && fstatat(dir, native.constData(), &info, 0) != 0) {
+            problem = describeOpenFailure(path(), errno);
+            return -1;
+        }
+        const mode_t kind = throughLink ? info.st_mode : link.st_mode;
+        if (!S_ISREG(kind)) {
+            problem = describeFileKind(kind);
+            return -1;
+        }
+    }
+    // Non-blocking, in case the name was swapped for a pipe since it was
+    // looked at; a name that was no link then must not be one now.
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (throughLink ? 0 : O_NOFOLLOW);
+    const int fd = openat(dir, native.constData(), flags);
+    if (fd < 0) {
+        if (errno == ELOOP && listedRegular)
+            return openPictureFile(folder, name, false, info, problem); // it became a link: look at it
+        problem = errno == ELOOP && !throughLink ? changedMeanwhile() : describeOpenFailure(path(), errno);
+        return -1;
+    }
+    struct stat now {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        problem = describeFileKind(info.st_mode);
+    else if (throughLink
+             && (fstatat(dir, native.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(now.st_mode)
+                 || now.st_ino != link.st_ino || now.st_uid != link.st_uid))
+        problem = changedMeanwhile();
+    else if (throughLink && !mayFollow(link, info))
+        problem = {QStringLiteral("It is a link that another user made to a file that is not theirs; "
+                                  "such a link is not followed."),
+                   false};
+    else
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
 } // namespace
 
-PictureFolder::PictureFolder(const QString &folder)
+PictureFolder::PictureFolder(const FolderHandle &folder)
     : m_folder(folder)
-    , m_fd(::open(NativeName::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    , m_openError(m_fd < 0 ? errno : 0)
 {
 }
 
-PictureFolder::~PictureFolder()
+PictureFolder::PictureFolder(const QString &folder)
+    : m_folder(FolderHandle::open(folder))
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+}
+
+OpenedPicture PictureFolder::open(const QString &name, bool listedRegular) const
+{
+    return openFileIn(m_folder, name, listedRegular);
+}
+
+OpenedPicture openFileIn(const FolderHandle &folder, const QString &name, bool listedRegular)
+{
+    OpenedPicture picture;
+    struct stat info {};
+    const int fd = openPictureFile(folder, name, listedRegular, info, picture.opened.problem);
+    if (fd < 0)
+        return picture;
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        picture.opened.problem = {QStringLiteral("It cannot be opened: %1.").arg(file->errorString()), false};
+        return picture;
+    }
+    picture.opened.file = std::move(file);
+    picture.opened.length = info.st_size;
+    picture.stamp = stampOf(info);
+    return picture;
 }
 
 Measurement PictureFolder::measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const
 {
-    // The path is only for the words of a refusal; most pictures never need it.
-    const auto path = [&] { return QDir(m_folder).filePath(name); };
-    if (m_fd < 0)
-        return refused(describeOpenFailure(path(), m_openError));
-    const QByteArray native = NativeName::encode(name);
-    struct stat info;
-    // A link or an entry of unknown kind is looked at before it is opened:
-    // opening a device can have effects of its own.
-    if (!listedRegular) {
-        if (fstatat(m_fd, native.constData(), &info, 0) != 0)
-            return refused(describeOpenFailure(path(), errno));
-        if (!S_ISREG(info.st_mode))
-            return refused(describeFileKind(info.st_mode));
-    }
-    // Non-blocking, in case the name was swapped for a pipe since the listing.
-    const int fd = openat(m_fd, native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info {};
+    OpenProblem problem;
+    const int fd = openPictureFile(m_folder, name, listedRegular, info, problem);
     if (fd < 0)
-        return refused(describeOpenFailure(path(), errno));
-    Measurement measurement;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        measurement = refused(describeFileKind(info.st_mode));
-    } else {
-        DescriptorBytes bytes(fd, info.st_size);
-        const HeaderReading reading = readPictureHeader(bytes, cancel);
-        measurement.length = info.st_size;
-        measurement.cancelled = reading.cancelled;
-        if (reading.error.isEmpty())
-            measurement.size = reading.size;
-        else
-            measurement.error = reading.error;
-    }
+        return refused(problem);
+    DescriptorBytes bytes(fd, info.st_size);
+    const HeaderReading reading = readPictureHeader(bytes, cancel);
     ::close(fd);
+    Measurement measurement;
+    measurement.length = info.st_size;
+    measurement.stamp = stampOf(info);
+    measurement.cancelled = reading.cancelled;
+    if (reading.error.isEmpty())
+        measurement.size = reading.size;
+    else
+        measurement.error = reading.error;
     return measurement;
 }
 
 #else
 
-PictureFolder::PictureFolder(const QString &folder)
+PictureFolder::PictureFolder(const FolderHandle &folder)
     : m_folder(folder)
 {
 }
 
-PictureFolder::~PictureFolder() = default;
-
-Measurement PictureFolder::measure(const QString &name, bool, const std::atomic<bool> *cancel) const
+PictureFolder::PictureFolder(const QString &folder)
+    : m_folder(FolderHandle::open(folder))
 {
-    const OpenedFile opened = openRegularFile(QDir(m_folder).filePath(name));
-    if (!opened.file) {
+}
+
+OpenedPicture PictureFolder::open(const QString &name, bool listedRegular) const
+{
+    return openFileIn(m_folder, name, listedRegular);
+}
+
+OpenedPicture openFileIn(const FolderHandle &folder, const QString &name, bool)
+{
+    OpenedPicture picture;
+    picture.opened = openRegularFile(QDir(folder.path()).filePath(name));
+    if (picture.opened.file) {
+        const QFileInfo info(*picture.opened.file);
+        picture.stamp = {picture.opened.length, info.lastModified().toMSecsSinceEpoch() * 1000000,
+                         info.metadataChangeTime().toMSecsSinceEpoch() * 1000000, 0};
+    }
+    return picture;
+}
+
+Measurement PictureFolder::measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const
+{
+    OpenedPicture picture = open(name, listedRegular);
+    if (!picture.opened.file) {
         Measurement refused;
-        refused.error = opened.problem.reason;
-        refused.systemFailure = opened.problem.systemFailure;
+        refused.error = picture.opened.problem.reason;
+        refused.systemFailure = picture.opened.problem.systemFailure;
         return refused;
     }
-    return measurePicture(*opened.file, cancel);
+    Measurement measurement = measurePicture(*picture.opened.file, cancel);
+    measurement.stamp = picture.stamp;
+    return measurement;
 }
 
 #endif

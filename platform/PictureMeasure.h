@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileStamp.h"
+
 #include <QSize>
 #include <QString>
 
@@ -10,6 +12,7 @@ class QIODevice;
 struct Measurement {
     QSize size;    // pixels as a browser displays them
     qint64 length = 0; // the file's length in bytes, from the same open file
+    FileStamp stamp;   // the same open file's identity and times
     QString error; // empty when size is valid
     bool systemFailure = false; // the system ran out of something: a run cannot go on
     bool cancelled = false;

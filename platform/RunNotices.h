@@ -26,9 +26,11 @@ public:
 
     /**
      * Index pages of an earlier, longer run that this run left as they were
-     * (they may be the user's own); told just before completed().
+     * (they may be the user's own), as one line: "index4.htm, index5.htm", or
+     * for many "index626.htm … index3000.htm, 2,375 pages"; told just before
+     * completed().
      */
-    virtual void olderPagesLeft(const QStringList &pages) { Q_UNUSED(pages); }
+    virtual void olderPagesLeft(const QString &pages) { Q_UNUSED(pages); }
 
     /** The folder holds no picture, so no page was written; told just before completed(). */
     virtual void noPictures() {}

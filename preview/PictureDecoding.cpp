@@ -1,11 +1,11 @@
 #include "PictureDecoding.h"
 
+#include "platform/JpegDecoding.h"
 #include "platform/RegularFile.h"
 
 #include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
-#include <QTransform>
 
 #include <algorithm>
 #include <cstring>
@@ -21,10 +21,11 @@ namespace {
 constexpr int decodeLimitMegabytes = 1024;
 constexpr qint64 decodeLimitBytes = qint64(decodeLimitMegabytes) * 1024 * 1024;
 
-// Qt's JPEG reader cannot be interrupted once it decodes, and a picture at
-// the limit takes seconds. Larger JPEGs are decoded in bands of about this
-// many pixels (a fifth of a second each), so a stop waits for one band.
-constexpr qint64 bandPixels = 16 * 1024 * 1024;
+// A progressive JPEG holds coefficients of the whole picture while it
+// decodes: a file of a few hundred bytes may claim gigabytes of them, and a
+// photograph of 85 megapixels needs less than this.
+constexpr qint64 coefficientLimitBytes = 256 * 1024 * 1024;
+constexpr qint64 decoderOverheadBytes = 16 * 1024 * 1024;
 
 // A playing animation decodes each frame on the UI thread; past this size a
 // frame takes long enough to make the window stutter, so only the first
@@ -73,7 +74,7 @@ QString readProblem(const QImageReader &reader)
 {
     switch (reader.error()) {
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("It is not a GIF or JPEG picture.");
+        return QStringLiteral("It is not a picture that browsers show (GIF, JPEG, PNG, BMP or WebP).");
     case QImageReader::InvalidDataError:
         return QStringLiteral("It is damaged, or not a picture.");
     case QImageReader::DeviceError:
@@ -93,75 +94,8 @@ QString tooLarge(QSize size)
     return QStringLiteral("It is too large: %1 x %2 pixels.").arg(size.width()).arg(size.height());
 }
 
-// Turns a picture as Qt's automatic transformation does: mirror and flip
-// in place, then a quarter turn clockwise.
-QImage oriented(QImage image, QImageIOHandler::Transformations how)
+QImage readPicture(QImageReader &reader, QString &problem)
 {
-    if (how == QImageIOHandler::TransformationNone)
-        return image;
-    image = std::move(image).mirrored(how.testFlag(QImageIOHandler::TransformationMirror),
-                                      how.testFlag(QImageIOHandler::TransformationFlip));
-    if (how.testFlag(QImageIOHandler::TransformationRotate90))
-        image = image.transformed(QTransform().rotate(90));
-    return image;
-}
-
-// Copies band into whole from row top on; false once stopped.
-bool copyBand(const QImage &band, QImage &whole, int top, const std::atomic<bool> *stop)
-{
-    const auto length = std::size_t(std::min(band.bytesPerLine(), whole.bytesPerLine()));
-    const int rows = std::min(band.height(), whole.height() - top);
-    for (int y = 0; y < rows; ++y) {
-        if (y % 256 == 0 && stopped(stop))
-            return false;
-        std::memcpy(whole.scanLine(top + y), band.constScanLine(y), length);
-    }
-    return true;
-}
-
-// Decodes the JPEG on device band by band, each band read afresh from the
-// start of the file (skipping rows costs a tenth of decoding them) straight
-// into its rows of the whole picture.
-QImage readInBands(QIODevice &device, QSize size, QImage::Format format, const std::atomic<bool> *stop,
-                   QString &problem)
-{
-    QImage whole(size, format);
-    if (whole.isNull()) {
-        problem = tooLarge(size);
-        return {};
-    }
-    const int rows = int(std::clamp<qint64>(bandPixels / size.width(), 16, size.height()));
-    for (int top = 0; top < size.height(); top += rows) {
-        if (stopped(stop) || !device.seek(0))
-            return {};
-        const QRect clip(0, top, size.width(), std::min(rows, size.height() - top));
-        QImageReader reader(&device, "jpeg");
-        reader.setAutoTransform(false);
-        reader.setClipRect(clip);
-        // A view of the rows, which the reader fills in place when the format
-        // matches; should it allocate an image of its own, that is copied.
-        QImage band(whole.scanLine(top), clip.width(), clip.height(), whole.bytesPerLine(), format);
-        if (!reader.read(&band)) {
-            problem = readProblem(reader);
-            return {};
-        }
-        if (band.constBits() != whole.constScanLine(top) && !copyBand(band, whole, top, stop))
-            return {};
-        if (top == 0)
-            whole.setColorSpace(band.colorSpace());
-    }
-    return whole;
-}
-
-QImage readPicture(QImageReader &reader, QSize size, const std::atomic<bool> *stop, QString &problem)
-{
-    const QImage::Format format = reader.imageFormat();
-    if (reader.format() == "jpeg" && format != QImage::Format_Invalid
-        && qint64(size.width()) * size.height() > bandPixels) {
-        const QImageIOHandler::Transformations how = reader.transformation();
-        QImage image = readInBands(*reader.device(), size, format, stop, problem);
-        return image.isNull() ? image : oriented(std::move(image), how);
-    }
     reader.setAutoTransform(true);
     QImage image = reader.read();
     if (image.isNull())
@@ -187,9 +121,40 @@ QByteArray animationBytes(QIODevice &device, qint64 length, QSize frame)
     return bytes.size() == length ? bytes : QByteArray();
 }
 
+// JPEGs go straight to libjpeg: its cost is known from the header, and a
+// stop is noticed at the next row.
+DecodedPicture decodeJpegOpened(QIODevice &device, const std::atomic<bool> *stop)
+{
+    JpegLimits limits;
+    limits.workingBytes = decodeLimitBytes + coefficientLimitBytes + decoderOverheadBytes;
+    limits.coefficientBytes = coefficientLimitBytes;
+    limits.stop = stop;
+    JpegDecoded jpeg = decodeJpeg(device, [](QSize displayed) { return displayed; }, limits);
+    DecodedPicture result;
+    result.incomplete = jpeg.incomplete;
+    if (jpeg.image.isNull() || stopped(stop)) {
+        result.problem = jpeg.problem;
+        return result;
+    }
+    if (!fitsTheLimit(jpeg.image.size())) {
+        result.problem = tooLarge(jpeg.image.size());
+        return result;
+    }
+    QImage image = upright(std::move(jpeg.image), jpeg.orientation);
+    const QSize decoded = image.size();
+    makePixmapReady(image);
+    if (image.isNull())
+        result.problem = tooLarge(decoded);
+    else
+        result.image = std::move(image);
+    return result;
+}
+
 DecodedPicture decodeOpened(QFile &file, qint64 length, const std::atomic<bool> *stop)
 {
     StoppableDevice device(file, stop);
+    if (device.peek(3) == QByteArrayView("\xFF\xD8\xFF", 3))
+        return decodeJpegOpened(device, stop);
     QImageReader reader(&device);
     DecodedPicture result;
     const QSize size = reader.size();
@@ -198,7 +163,7 @@ DecodedPicture decodeOpened(QFile &file, qint64 length, const std::atomic<bool> 
         return result;
     }
     const bool animated = reader.supportsAnimation() && reader.imageCount() > 1;
-    QImage image = readPicture(reader, size, stop, result.problem);
+    QImage image = readPicture(reader, result.problem);
     if (image.isNull() || stopped(stop))
         return result;
     if (!fitsTheLimit(image.size())) {

@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    libjpeg62-turbo-dev  # JPEG decoding with bounded memory
 )
 test_packages=(
     chromium nodejs  # the browser tests: Chromium driven by a Node script

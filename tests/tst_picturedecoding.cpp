@@ -22,19 +22,6 @@ namespace {
 
 enum class NotAFile { Pipe, LinkToPipe, LinkToDevice, Folder, Socket, DanglingLink };
 
-// Counts the JPEG reader's complaint about missing data, which a picture made
-// by jpegClaiming() raises once for each band decoded.
-std::atomic<int> missingDataWarnings{0};
-QtMessageHandler previousHandler = nullptr;
-
-void countMissingData(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (message.contains(QLatin1String("premature end of data")))
-        ++missingDataWarnings;
-    else
-        previousHandler(type, context, message);
-}
-
 } // namespace
 
 class PictureDecodingTest : public QObject
@@ -148,17 +135,13 @@ private slots:
         QVERIFY(decoded.image == whole.convertToFormat(QImage::Format_RGB32));
     }
 
-    // The largest JPEG takes seconds; a stop during its first band ends it at the next.
+    // The largest JPEG takes seconds; a stop ends it at its next rows.
     void stopEndsALargeDecodeWithinASecond()
     {
         const QString path = write(QStringLiteral("slow.jpg"), TestPictures::jpegClaiming(16000, 16000));
-        missingDataWarnings = 0;
-        previousHandler = qInstallMessageHandler(countMissingData);
-        const auto restore = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
-
         auto stop = std::make_shared<std::atomic<bool>>(false);
         QFuture<DecodedPicture> decoding = QtConcurrent::run([path, stop] { return decodePicture(path, stop.get()); });
-        QTRY_VERIFY_WITH_TIMEOUT(missingDataWarnings > 0 || decoding.isFinished(), 30000);
+        QTest::qWait(300);
         QVERIFY2(!decoding.isFinished(), "the decode ended before it could be stopped");
         QElapsedTimer stopping;
         stopping.start();

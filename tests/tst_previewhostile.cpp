@@ -169,7 +169,7 @@ private slots:
         const QString name = QStringLiteral("z\nCompleted\n.gif");
         QVERIFY(previewAndWait(preview, write(name, "no picture"), 10));
         QCOMPARE(failureText(*host.label3),
-                 QStringLiteral("Cannot show z\\nCompleted\\n.gif: It is not a GIF or JPEG picture."));
+                 QStringLiteral("Cannot show z\\nCompleted\\n.gif: It is not a picture that browsers show (GIF, JPEG, PNG, BMP or WebP)."));
     }
 
     void newerRequestWinsOverAnOlderSlowOne_data()

@@ -6,6 +6,7 @@
 #include "pages/GenerationRun.h"
 #include "pages/PageOptions.h"
 #include "platform/NativeName.h"
+#include "platform/StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -87,14 +88,36 @@ QStringList foldersToGenerate(const QCommandLineParser &parser, const Options &o
     return folders;
 }
 
-int generateAll(const QStringList &folders, const PageOptions &pages)
+// What a stop signal left, in one line: a cancelled run touched no page; a
+// run past its last page had put them all in place.
+QString stoppedBy(int signal, RunOutcome outcome)
+{
+    const QString name = StopSignals::name(signal);
+    switch (outcome) {
+    case RunOutcome::Cancelled:
+        return QStringLiteral("stopped by %1; the pages of this folder are as they were.").arg(name);
+    case RunOutcome::Completed:
+        return QStringLiteral("stopped by %1 once the pages of this folder were written.").arg(name);
+    case RunOutcome::Failed:
+        break;
+    }
+    return QStringLiteral("stopped by %1.").arg(name);
+}
+
+int generateAll(const QStringList &folders, const PageOptions &pages, const StopSignals *stopSignals)
 {
     // Thumbnail decoding makes Qt warn on damaged pictures, from pool threads.
     const QtWarningsDropped quiet;
+    const std::atomic<bool> *cancel = stopSignals ? &stopSignals->stopRequested() : nullptr;
     qsizetype done = 0;
     for (const QString &folder : folders) {
         ConsoleNotices notices(folder);
-        if (runGeneration(folder, notices, nullptr, nullptr, pages) != RunOutcome::Completed)
+        const RunOutcome outcome = runGeneration(folder, notices, nullptr, cancel, pages);
+        if (stopSignals && stopSignals->received() != 0) {
+            notices.stopped(stoppedBy(stopSignals->received(), outcome));
+            return StopSignals::exitStatus(stopSignals->received());
+        }
+        if (outcome != RunOutcome::Completed)
             break;
         ++done;
     }
@@ -153,7 +176,7 @@ QStringList arguments(int argc, char **argv)
     return list;
 }
 
-int run(const QStringList &arguments)
+int run(const QStringList &arguments, const StopSignals *stopSignals)
 {
     QCommandLineParser parser;
     const Options options;
@@ -176,7 +199,7 @@ int run(const QStringList &arguments)
     const std::optional<PageOptions> pages = pageOptions(parser, options);
     if (!pages)
         return usageError;
-    return generateAll(foldersToGenerate(parser, options), *pages);
+    return generateAll(foldersToGenerate(parser, options), *pages, stopSignals);
 }
 
 } // namespace CommandLine

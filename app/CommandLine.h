@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+class StopSignals;
+
 /**
  * The headless front: --generate FOLDER... (with --gallery and --page-size N
  * for gallery pages), --help and --version. It needs no display and leaves
@@ -19,9 +21,11 @@ bool wanted(const QStringList &arguments);
 
 /**
  * Runs the command line under an existing QCoreApplication over arguments
- * as arguments() gives them; returns the exit code.
+ * as arguments() gives them; returns the exit code. When stopSignals is given, a
+ * stop signal cancels the run in progress and the folders after it: the
+ * exit code is then 128 and the signal's number, after one line saying so.
  */
-int run(const QStringList &arguments);
+int run(const QStringList &arguments, const StopSignals *stopSignals = nullptr);
 
 /**
  * Returns the arguments as the system gave them, every byte kept, so a

@@ -120,6 +120,12 @@ void ConsoleNotices::failed(const QString &message)
     printLine(stderr, QStringLiteral("vimbrel: %1").arg(message));
 }
 
+void ConsoleNotices::stopped(const QString &message)
+{
+    endProgressLine();
+    printLine(stderr, QStringLiteral("vimbrel: %1").arg(message));
+}
+
 void ConsoleNotices::endProgressLine()
 {
     if (m_lineOpen)

@@ -25,6 +25,9 @@ public:
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
+    /** The run was stopped from outside: message says by what and what is left, on one line. */
+    void stopped(const QString &message);
+
 private:
     static constexpr qint64 progressInterval = 20; // ms between two counts shown
 

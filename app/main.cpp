@@ -7,9 +7,11 @@
 #include "platform/NativeName.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SettingsStore.h"
+#include "platform/StopSignals.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -22,7 +24,10 @@ void nameProgram()
     QCoreApplication::setApplicationVersion(ProgramInfo::version());
 }
 
-int runWindow(int argc, char **argv, const QString &folder)
+// Polled rather than signalled: the watcher's thread never touches the window.
+constexpr int signalPollMs = 100;
+
+int runWindow(int argc, char **argv, const QString &folder, const StopSignals &stopSignals)
 {
     // Takes Qt's own options (-platform, -style, -reverse...) out of argv.
     QApplication app(argc, argv);
@@ -36,19 +41,30 @@ int runWindow(int argc, char **argv, const QString &folder)
     Form1 window({settings, boxes, beeper, {}});
     window.Form_Load(folder);
     window.show();
-    return app.exec();
+    // A stop signal closes the window as its close button does: a run in
+    // progress stops between two pictures or two pages.
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window, &stopSignals] {
+        if (stopSignals.received() != 0)
+            window.close();
+    });
+    stopWatch.start(signalPollMs);
+    const int status = app.exec();
+    return stopSignals.received() != 0 ? StopSignals::exitStatus(stopSignals.received()) : status;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // Before any thread starts, so that every thread holds the stopSignals back.
+    const StopSignals stopSignals;
     const QStringList arguments = CommandLine::arguments(argc, argv);
     if (CommandLine::wanted(arguments)) {
         // No QApplication: the command line must run where no display exists.
         QCoreApplication app(argc, argv);
         nameProgram();
-        return CommandLine::run(arguments);
+        return CommandLine::run(arguments, &stopSignals);
     }
     // Decided before QApplication exists: without a display it aborts the process.
     const WindowStart start = windowStart(arguments, DisplayEnvironment::current());
@@ -56,5 +72,5 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", NativeName::printable(start.message).toUtf8().constData());
     if (start.exitCode != 0)
         return start.exitCode;
-    return runWindow(argc, argv, start.folder);
+    return runWindow(argc, argv, start.folder, stopSignals);
 }

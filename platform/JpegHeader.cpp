@@ -332,9 +332,12 @@ HeaderReading readJpeg(HeaderCursor &cursor, const std::atomic<bool> *cancel)
         quint16 length = 0;
         if (!cursor.u16be(length))
             return incomplete(cursor);
-        if (length < 2)
+        // An application or comment segment whose length is 0 or 1 is read
+        // on from just after its length, as libjpeg does, and browsers show the picture.
+        const bool skippable = (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+        if (length < 2 && !skippable)
             return failure(QStringLiteral("It is damaged: a segment with an impossible length."));
-        const qint64 end = cursor.position() - 2 + length;
+        const qint64 end = length < 2 ? cursor.position() : cursor.position() - 2 + length;
         check = marker == 0xDA ? readScan(cursor, end, state) : readSegment(cursor, marker, end, state);
         if (check.bad())
             return verdict(check, cursor);

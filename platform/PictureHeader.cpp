@@ -42,8 +42,12 @@ using namespace HeaderFormats;
 
 HeaderReading readByFormat(HeaderCursor &cursor, const QByteArray &signature, const std::atomic<bool> *cancel)
 {
-    if (signature.startsWith("\xFF\xD8"))
+    // Browsers know a JPEG by three bytes, not two.
+    if (signature.startsWith("\xFF\xD8\xFF"))
         return readJpeg(cursor, cancel);
+    if (signature.startsWith("\xFF\xD8"))
+        return failure(QStringLiteral("It is damaged: it starts as a JPEG does, but without the third byte of its "
+                                      "signature (FF D8 FF), so browsers do not show it."));
     if (signature.startsWith("GIF87a") || signature.startsWith("GIF89a"))
         return readGif(cursor, cancel);
     if (signature.startsWith("\x89PNG\r\n\x1A\n"))

@@ -229,8 +229,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
         const QByteArray good = frameAndScan(5, 5);
-        QTest::newRow("zeros after SOI") << soi() + QByteArray(100, '\0') << "incomplete";
-        QTest::newRow("endless junk") << soi() + QByteArray(70000, 'j') + good << "no marker";
+        QTest::newRow("zeros after a marker's first byte") << soi() + QByteArray("\xFF", 1) + QByteArray(100, '\0')
+                                                           << "incomplete";
+        QTest::newRow("endless junk") << soi() + segment(0xFE, "c") + QByteArray(70000, 'j') + good << "no marker";
         QTest::newRow("scan before frame") << soi() + good.mid(good.indexOf("\xFF\xDA")) << "before its frame header";
         QTest::newRow("no quantisation table") << soi() + good.mid(good.indexOf("\xFF\xC0")) << "never defines";
         QTest::newRow("Huffman table 3 undefined") << soi() + frameAndScan(5, 5, 1, 0x33) << "Huffman table it never defines";
@@ -245,7 +246,36 @@ private slots:
         QTest::newRow("scan header, no data") << soi() + good.chopped(4) << "ends after its scan header";
         QTest::newRow("zero height") << soi() + frameAndScan(5, 0) << "no height";
         QTest::newRow("cut in the scan header") << soi() + good.left(good.size() - 6) << "incomplete";
-        QTest::newRow("segment length 1") << soi() + QByteArray("\xFF\xFE\0\x01", 4) + good << "impossible length";
+        QTest::newRow("table length 1") << soi() + QByteArray("\xFF\xDB\0\x01", 4) + good << "impossible length";
+    }
+
+    // Browsers know a JPEG by FF D8 FF; an application or comment segment
+    // whose length is 0 or 1 is read on from after its length, as libjpeg
+    // reads it, and the picture is shown.
+    void jpegBoundariesAsBrowsersDraw_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("shown");
+        const QByteArray good = frameAndScan(5, 4);
+        QTest::newRow("FF D8 FF") << soi() + good << true;
+        QTest::newRow("FF D8 00") << soi() + QByteArray(1, '\0') + good << false;
+        QTest::newRow("FF D8 FE") << soi() + QByteArray("\xFE", 1) + good << false;
+        for (const char marker : {'\xE0', '\xE1', '\xEF', '\xFE'}) {
+            for (int length = 0; length <= 2; ++length) {
+                QByteArray bytes = soi() + char(0xFF) + marker + char(0) + char(length) + good;
+                QTest::addRow("marker %02X, length %d", quint8(marker), length) << bytes << true;
+            }
+        }
+        QTest::newRow("marker DB, length 1") << soi() + QByteArray("\xFF\xDB\0\x01", 4) + good << false;
+    }
+
+    void jpegBoundariesAsBrowsersDraw()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, shown);
+        const HeaderReading reading = read(bytes);
+        QCOMPARE(reading.size, shown ? QSize(5, 4) : QSize());
+        QCOMPARE(reading.error.isEmpty(), shown);
     }
 
     void damagedJpegsAreRefused()
@@ -262,7 +292,7 @@ private slots:
     void toleratedOddities()
     {
         const QByteArray good = frameAndScan(7, 6);
-        QCOMPARE(read(soi() + "junk" + good).size, QSize(7, 6));
+        QCOMPARE(read(soi() + segment(0xFE, "c") + "junk" + good).size, QSize(7, 6));
         QCOMPARE(read(soi() + QByteArray("\xFF\xFF\xFF", 3) + good.mid(1)).size, QSize(7, 6));
         const HeaderReading reading = read(soi() + good.chopped(3));
         QCOMPARE(reading.error, QString());

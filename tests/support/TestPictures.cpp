@@ -116,6 +116,27 @@ QByteArray jpegClaiming(int width, int height)
     return bytes;
 }
 
+QByteArray progressiveClaiming(int width, int height, int scans)
+{
+    const auto segment = [](int marker, const QByteArray &body) {
+        QByteArray bytes("\xFF", 1);
+        bytes += char(marker);
+        putBe16(bytes, int(body.size()) + 2);
+        return bytes + body;
+    };
+    QByteArray bytes("\xFF\xD8", 2);
+    bytes += segment(0xDB, QByteArray(1, '\0') + QByteArray(64, '\x01'));
+    QByteArray frame(1, '\x08');
+    putBe16(frame, height);
+    putBe16(frame, width);
+    frame += QByteArray("\x03\x01\x11\0\x02\x11\0\x03\x11\0", 10);
+    bytes += segment(0xC2, frame);
+    bytes += segment(0xC4, QByteArray("\0\x01", 2) + QByteArray(15, '\0') + QByteArray(1, '\0')); // one DC code
+    for (int i = 0; i < scans; ++i) // the DC scan of all three components, over and over, each with one byte of data
+        bytes += segment(0xDA, QByteArray("\x03\x01\0\x02\0\x03\0\0\0\0", 10)) + QByteArray(1, '\0');
+    return bytes + QByteArray("\xFF\xD9", 2);
+}
+
 QByteArray withExifOrientation(const QByteArray &jpeg, int orientation)
 {
     QByteArray tiff("MM\0\x2A\0\0\0\x08", 8); // big-endian, first directory at 8

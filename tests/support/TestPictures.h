@@ -22,6 +22,13 @@ QByteArray jpeg(int width, int height, int quality = 75);
  */
 QByteArray jpegClaiming(int width, int height);
 
+/**
+ * Returns a progressive JPEG of a few hundred bytes (more with many scans)
+ * whose frame claims width x height pixels in three colour components, with
+ * scans empty scans: a decoder keeps the whole picture's coefficients for it.
+ */
+QByteArray progressiveClaiming(int width, int height, int scans);
+
 /** Returns jpeg with an EXIF APP1 segment giving orientation (1 to 8). */
 QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
 

@@ -1,0 +1,402 @@
+// The world around a run, as a hostile or careless user makes it: pictures
+// built to exhaust the decoder, the folder moved mid-run, signals, a second
+// run, links planted in a shared folder, pictures changed behind an
+// unchanged size and time, a crafted thumbnail index, long reports.
+#include "pages/GenerationRun.h"
+#include "pages/Thumbnail.h"
+#include "platform/FolderHandle.h"
+#include "support/PageFiles.h"
+#include "support/TestPictures.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int deadlineMs = 60000;
+
+struct Run {
+    int exitCode = -1; // -1: did not end by itself before the deadline
+    QString out;
+    QString err;
+    qint64 peakKb = 0;
+};
+
+// Runs the program under GNU time, which gives its peak memory on the last line of stderr.
+Run runProgram(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("/usr/bin/time"),
+                  QStringList{"-f", "%M", qEnvironmentVariable("VIMBREL_BINARY")} + arguments);
+    if (!process.waitForFinished(deadlineMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    Run run{process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+    QStringList lines = run.err.trimmed().split(QLatin1Char('\n'));
+    run.peakKb = lines.takeLast().toLongLong();
+    run.err = lines.join(QLatin1Char('\n'));
+    return run;
+}
+
+// A JPEG behind hundreds of megabytes of comment segments, written sparse: the comments cost no disk.
+bool writeCommentStuffed(const QString &path, qint64 commentBytes)
+{
+    const QByteArray picture = TestPictures::jpeg(64, 48);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(picture.left(2)) != 2)
+        return false;
+    for (qint64 written = 0; written < commentBytes; written += 65537) {
+        if (file.write("\xFF\xFE\xFF\xFF", 4) != 4 || !file.seek(file.pos() + 65533))
+            return false;
+    }
+    return file.write(picture.mid(2)) == picture.size() - 2;
+}
+
+QStringList namesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+// Waits until the running program has said it has begun (a count on stderr).
+bool waitForProgress(QProcess &program)
+{
+    QByteArray said;
+    while (!said.contains("Read: ") && program.waitForReadyRead(deadlineMs))
+        said += program.readAllStandardError();
+    return said.contains("Read: ");
+}
+
+} // namespace
+
+class HostileWorldTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_many;
+    QMap<QString, QByteArray> m_clean;    // its pages as a whole run writes them
+    int m_runMs = 0;
+    QRandomGenerator m_moments{0x5167a1}; // when each signal comes, after the run has begun
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(qEnvironmentVariable("VIMBREL_BINARY")), "VIMBREL_BINARY names no program");
+        QVERIFY2(QFile::exists("/usr/bin/time"), "GNU time is missing (scripts/setup.sh test installs it)");
+    }
+
+    // Two copies, one for each core: together they must stay within the run's memory.
+    void decoderBombsStayWithinBudget_data()
+    {
+        QTest::addColumn<QByteArray>("bomb");
+        QTest::addColumn<qint64>("stuffing");
+        QTest::addColumn<bool>("thumbnailed");
+        QTest::newRow("progressive 23000 x 23000, 4 scans") << TestPictures::progressiveClaiming(23000, 23000, 4) << 0ll << false;
+        QTest::newRow("progressive 13000 x 13000, 2000 scans") << TestPictures::progressiveClaiming(13000, 13000, 2000) << 0ll << false;
+        QTest::newRow("progressive 4000 x 4000, 2000 scans") << TestPictures::progressiveClaiming(4000, 4000, 2000) << 0ll << false;
+        QTest::newRow("progressive 2000 x 1500, 10 scans") << TestPictures::progressiveClaiming(2000, 1500, 10) << 0ll << true;
+        QTest::newRow("baseline 23000 x 23000") << TestPictures::jpegClaiming(23000, 23000) << 0ll << true;
+        QTest::newRow("196 MB of comments") << QByteArray() << 196ll * 1000 * 1000 << true;
+    }
+
+    void decoderBombsStayWithinBudget()
+    {
+        QFETCH(QByteArray, bomb);
+        QFETCH(qint64, stuffing);
+        QFETCH(bool, thumbnailed);
+        QTemporaryDir dir;
+        for (const char *name : {"bomb1.jpg", "bomb2.jpg"})
+            QVERIFY(stuffing > 0 ? writeCommentStuffed(dir.filePath(name), stuffing) : TestPictures::writeFile(dir.filePath(name), bomb));
+        QVERIFY(TestPictures::writeFile(dir.filePath("good.jpg"), TestPictures::jpeg(640, 480)));
+
+        const Run gallery = runProgram({"--generate", "--gallery", dir.path()});
+        QCOMPARE(gallery.exitCode, 0);
+        QVERIFY2(gallery.peakKb < 256 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(gallery.peakKb)));
+        QVERIFY(QFile::exists(dir.filePath("thumbnails/good.jpg.jpg")));
+        QCOMPARE(QFile::exists(dir.filePath("thumbnails/bomb1.jpg.jpg")), thumbnailed);
+        // What the gallery leaves out, the classic pages list: the report says why the two differ.
+        const QString skipped = QStringLiteral("Skipped %1: ").arg(QDir::toNativeSeparators(dir.filePath("bomb1.jpg")));
+        QCOMPARE(gallery.err.contains(skipped), !thumbnailed);
+        if (!thumbnailed)
+            QVERIFY2(gallery.err.contains("the classic pages, which decode nothing, still list it", Qt::CaseInsensitive),
+                     qPrintable(gallery.err));
+        const Run classic = runProgram({"--generate", dir.path()});
+        QCOMPARE(classic.exitCode, 0);
+        QVERIFY(TestPictures::readFile(dir.filePath("index1.htm")).contains("<img src=\"bomb1.jpg\""));
+    }
+
+    // The folder moved away and a link to another left in its place: not
+    // one write goes there; the run ends in the folder it opened.
+    void folderMovedMidRunWritesNowhereElse_data()
+    {
+        QTest::addColumn<QStringList>("style");
+        QTest::addColumn<int>("pictures");
+        QTest::newRow("classic") << QStringList() << 6000;
+        QTest::newRow("gallery") << QStringList{"--gallery"} << 1000;
+    }
+
+    void folderMovedMidRunWritesNowhereElse()
+    {
+        QFETCH(QStringList, style);
+        QFETCH(int, pictures);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("album"), moved = dir.filePath("album.moved"), victim = dir.filePath("victim");
+        QVERIFY(QDir().mkpath(folder) && QDir().mkpath(victim));
+        QVERIFY(PageFiles::writePictures(folder, pictures));
+        QVERIFY(TestPictures::writeFile(victim + "/index1.htm", "the victim's own page"));
+        QProcess program;
+        program.start(qEnvironmentVariable("VIMBREL_BINARY"), QStringList{"--generate"} + style + QStringList{folder});
+        QVERIFY(waitForProgress(program));
+        QVERIFY(QDir().rename(folder, moved));
+        QVERIFY(QFile::link(victim, folder));
+        QVERIFY(program.waitForFinished(deadlineMs));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(namesIn(victim), QStringList{"index1.htm"});
+        QCOMPARE(TestPictures::readFile(victim + "/index1.htm"), QByteArray("the victim's own page"));
+        QVERIFY(TestPictures::readFile(moved + "/index1.htm").contains("p0000.gif"));
+        QCOMPARE(QFile::exists(moved + "/thumbnails/p0000.gif.jpg"), !style.isEmpty());
+    }
+
+#ifdef Q_OS_UNIX
+    // A signal at a random moment: the run says so on one line and exits
+    // with 128 and its number, no temporary is left, and the pages are all
+    // the old ones or all of the new chain.
+    void signalsLeaveOldPagesOrAWholeChain_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("name");
+        for (const auto &[signal, name] : {std::pair{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}}) {
+            for (int moment = 0; moment < 2; ++moment)
+                QTest::addRow("%s, moment %d", name, moment) << signal << QString::fromLatin1(name);
+        }
+    }
+
+    void signalsLeaveOldPagesOrAWholeChain()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, name);
+        if (m_clean.isEmpty()) { // one folder for every row: its pictures take a while to write
+            QVERIFY(PageFiles::writePictures(m_many.path(), 6000));
+            QVERIFY(QProcess::execute(qEnvironmentVariable("VIMBREL_BINARY"), {"--generate", m_many.path()}) == 0);
+            m_clean = PageFiles::pages(m_many.path());
+            PageFiles::writeOldPages(m_many.path(), 600);
+            QElapsedTimer whole; // a run that replaces every page, timed as the signalled ones will be
+            whole.start();
+            QVERIFY(QProcess::execute(qEnvironmentVariable("VIMBREL_BINARY"), {"--generate", m_many.path()}) == 0);
+            m_runMs = int(whole.elapsed());
+        }
+        const QTemporaryDir &dir = m_many;
+        const QMap<QString, QByteArray> clean = m_clean;
+        const QMap<QString, QByteArray> old = PageFiles::writeOldPages(dir.path(), 600);
+        QProcess program;
+        program.start(qEnvironmentVariable("VIMBREL_BINARY"), {"--generate", dir.path()});
+        QVERIFY(waitForProgress(program));
+        QTest::qWait(int(m_moments.bounded(m_runMs)));
+        if (const qint64 pid = program.processId(); pid > 0) // 0 once it has ended: kill(0) would signal this test
+            ::kill(pid_t(pid), signal);
+        QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(deadlineMs));
+        const QMap<QString, QByteArray> now = PageFiles::pages(dir.path());
+        QVERIFY2(now == old || now == clean, "the pages are neither the old ones nor the whole new chain");
+        QCOMPARE(PageFiles::strayFiles(dir.path()), QStringList());
+        if (program.exitCode() == 0)
+            return; // done before the signal came
+        QCOMPARE(program.exitCode(), 128 + signal);
+        const QStringList lines = QString::fromLocal8Bit(program.readAllStandardError()).trimmed().split('\n');
+        QVERIFY2(lines.last().startsWith("vimbrel: stopped by " + name), qPrintable(lines.last()));
+    }
+#endif
+
+    // A second run on a folder another run holds stops at once, naming the
+    // folder, and touches nothing, not even the other run's temporaries;
+    // once free, a run clears what a killed run left, and only that.
+    void oneRunAtATime_data()
+    {
+        QTest::addColumn<QStringList>("style");
+        QTest::newRow("classic") << QStringList();
+        QTest::newRow("gallery") << QStringList{"--gallery"};
+    }
+
+    void oneRunAtATime()
+    {
+        QFETCH(QStringList, style);
+        QTemporaryDir dir;
+        QVERIFY(PageFiles::writePictures(dir.path(), 3) && QDir(dir.path()).mkdir("thumbnails"));
+        const QStringList temporaries{"index1.htm.Ab12Cd", "index3000.htm.zzzzzz", "thumbnails/p0000.gif.jpg.Ab12Cd"};
+        const QStringList lookAlikes{"index1.htm.Ab12C", "index01.htm.Ab12Cd", "index0.htm.Ab12Cd", "xindex1.htm.Ab12Cd",
+                                     "index1.htm.Ab12Cd.bak", "index1.htm.Ab-2Cd", "index1.html.Ab12Cd"};
+        for (const QString &name : temporaries + lookAlikes)
+            QVERIFY(TestPictures::writeFile(dir.filePath(name), "x"));
+        const QStringList before = namesIn(dir.path());
+        auto other = std::make_unique<FolderHandle>(FolderHandle::open(dir.path()));
+        QCOMPARE(other->lockForRun(), QString());
+
+        const QStringList arguments = QStringList{"--generate"} + style + QStringList{dir.path()};
+        const Run refused = runProgram(arguments);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QDir::toNativeSeparators(dir.path())) && refused.err.contains("Another run"),
+                 qPrintable(refused.err));
+        QCOMPARE(namesIn(dir.path()), before);
+        QVERIFY(QFile::exists(dir.filePath(temporaries.last())));
+
+        other.reset();
+        QCOMPARE(runProgram(arguments).exitCode, 0);
+        for (const QString &name : temporaries)
+            QVERIFY2(!QFile::exists(dir.filePath(name)) || (style.isEmpty() && name.startsWith("thumbnails")), qPrintable(name));
+        for (const QString &name : lookAlikes)
+            QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
+    }
+
+#ifdef Q_OS_UNIX
+    // A link is followed only when it is the user's own or its target's
+    // owner's, for either style; the user's own links keep working.
+    void linksFollowedOnlyForTheirOwner_data()
+    {
+        QTest::addColumn<uid_t>("linkOwner");
+        QTest::addColumn<uid_t>("targetOwner");
+        QTest::addColumn<bool>("followed");
+        const uid_t me = geteuid(), other = 65534;
+        QTest::newRow("mine to mine") << me << me << true;
+        QTest::newRow("another's to mine") << other << me << false;
+        QTest::newRow("another's to theirs") << other << other << true;
+        QTest::newRow("mine to another's") << me << other << true;
+    }
+
+    void linksFollowedOnlyForTheirOwner()
+    {
+        if (geteuid() != 0)
+            QSKIP("giving a link to another user needs root");
+        QFETCH(uid_t, linkOwner);
+        QFETCH(uid_t, targetOwner);
+        QFETCH(bool, followed);
+        QTemporaryDir shared, privateDir;
+        const QString target = privateDir.filePath("private.jpg"), link = shared.filePath("holiday.jpg");
+        QVERIFY(TestPictures::writeFile(target, TestPictures::jpeg(40, 30)) && QFile::link(target, link));
+        QVERIFY(::chown(target.toLocal8Bit(), targetOwner, 0) == 0 && ::lchown(link.toLocal8Bit(), linkOwner, 0) == 0);
+        for (const PageStyle style : {PageStyle::Classic, PageStyle::Gallery}) {
+            PageFiles::Recorder notices;
+            PageOptions options;
+            options.style = style;
+            QCOMPARE(runGeneration(shared.path(), notices, nullptr, nullptr, options), RunOutcome::Completed);
+            QCOMPARE(TestPictures::readFile(shared.filePath("index1.htm")).contains("holiday.jpg"), followed);
+            QCOMPARE(notices.skipped.size(), followed ? 0 : 1);
+            if (!followed)
+                QVERIFY(notices.skipped.first().reason.contains("another user"));
+        }
+        QCOMPARE(QFile::exists(shared.filePath("thumbnails/holiday.jpg.jpg")), followed);
+    }
+
+    // A picture changed with its length and modification time put back has
+    // a new change time: its thumbnail is made again, once.
+    void changedBehindSameSizeAndTime_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("rewritten in place") << false;
+        QTest::newRow("replaced by another file") << true;
+    }
+
+    void changedBehindSameSizeAndTime()
+    {
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        const QString picture = dir.filePath("p.jpg");
+        const QByteArray landscape = TestPictures::withExifOrientation(TestPictures::jpeg(300, 200), 1);
+        QVERIFY(TestPictures::writeFile(picture, landscape));
+        PageOptions options;
+        options.style = PageStyle::Gallery;
+        PageFiles::Recorder first;
+        QCOMPARE(runGeneration(dir.path(), first, nullptr, nullptr, options), RunOutcome::Completed);
+        QCOMPARE(QImageReader(dir.filePath("thumbnails/p.jpg.jpg")).size(), QSize(256, 171));
+
+        struct stat before;
+        QVERIFY(::stat(picture.toLocal8Bit(), &before) == 0);
+        QByteArray portrait = landscape;
+        portrait[portrait.indexOf(QByteArray("\x01\x12\x00\x03", 4)) + 9] = 6; // the orientation's value
+        QVERIFY(TestPictures::writeFile(replaced ? picture + ".new" : picture, portrait));
+        QVERIFY(!replaced || (QFile::remove(picture) && QFile::rename(picture + ".new", picture)));
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, picture.toLocal8Bit(), times, 0) == 0);
+
+        PageFiles::Recorder second;
+        QCOMPARE(runGeneration(dir.path(), second, nullptr, nullptr, options), RunOutcome::Completed);
+        QCOMPARE(QImageReader(dir.filePath("thumbnails/p.jpg.jpg")).size(), QSize(171, 256));
+    }
+#endif
+
+    // An index can only remove the very file the program names a gone picture's thumbnail.
+    void craftedIndexRemovesOnlyThumbnails_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("its own thumbnail") << "gone.jpg" << "gone.jpg.jpg" << true;
+        QTest::newRow("a note of the user's") << "gone.jpg" << "notes.txt" << false;
+        QTest::newRow("another picture's thumbnail") << "gone.jpg" << "kept.gif.jpg" << false;
+        QTest::newRow("its name, other case") << "gone.jpg" << "GONE.jpg.jpg" << false;
+    }
+
+    void craftedIndexRemovesOnlyThumbnails()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QString, named);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("thumbnails"));
+        QVERIFY(TestPictures::writeFile(dir.filePath("thumbnails/" + named), "the user's"));
+        const QByteArray index = "{\"version\":2,\"box\":256,\"pictures\":{\"" + picture.toUtf8()
+            + "\":[\"1 2 3 4\",\"" + named.toUtf8() + "\",10,10]}}";
+        QVERIFY(TestPictures::writeFile(dir.filePath("thumbnails/index.json"), index));
+        PageOptions options;
+        options.style = PageStyle::Gallery;
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, options), RunOutcome::Completed);
+        QCOMPARE(QFile::exists(dir.filePath("thumbnails/" + named)), !removed);
+    }
+
+    // A report is one line however many pages it names.
+    void olderPagesSummarised_data()
+    {
+        QTest::addColumn<QList<int>>("older");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("two") << QList<int>{2, 3} << "index2.htm, index3.htm";
+        QTest::newRow("a run of three") << QList<int>{2, 3, 4} << "index2.htm … index4.htm, 3 pages";
+        QTest::newRow("six apart") << QList<int>{2, 4, 6, 8, 10, 12} << "index2.htm, index4.htm, index6.htm, index8.htm, index10.htm, index12.htm";
+        QTest::newRow("seven apart") << QList<int>{2, 4, 6, 8, 10, 12, 14}
+                                     << "index2.htm, index4.htm, index6.htm, index8.htm, index10.htm, index12.htm, …, 7 pages";
+        QList<int> many;
+        for (int page = 2; page <= 3000; ++page)
+            many.append(page);
+        QTest::newRow("2,999") << many << "index2.htm … index3000.htm, 2,999 pages";
+    }
+
+    void olderPagesSummarised()
+    {
+        QFETCH(QList<int>, older);
+        QFETCH(QString, line);
+        QTemporaryDir dir;
+        QVERIFY(PageFiles::writePictures(dir.path(), 1));
+        for (const int page : older)
+            QVERIFY(TestPictures::writeFile(dir.filePath(QStringLiteral("index%1.htm").arg(page)), "old"));
+        const Run run = runProgram({"--generate", dir.path()});
+        QCOMPARE(run.out, QStringLiteral("Completed\nOlder pages left as they were: %1\n").arg(line));
+    }
+};
+
+QTEST_GUILESS_MAIN(HostileWorldTest)
+#include "tst_hostileworld.moc"

@@ -37,7 +37,7 @@ struct Options {
     QCommandLineOption gallery{QStringLiteral("gallery"),
                                QStringLiteral("Write gallery pages with thumbnails instead of the classic pages.")};
     QCommandLineOption pageSize{QStringLiteral("page-size"),
-                                QStringLiteral("Thumbnails on each gallery page (default %1).")
+                                QStringLiteral("Thumbnails on each gallery page (default %1); needs --gallery.")
                                     .arg(PageOptions::defaultGalleryPageSize),
                                 QStringLiteral("count")};
 };
@@ -68,6 +68,12 @@ std::optional<PageOptions> pageOptions(const QCommandLineParser &parser, const O
     if (parser.isSet(options.gallery))
         pages.style = PageStyle::Gallery;
     if (parser.isSet(options.pageSize)) {
+        // Classic pages hold ten pictures a page, always: a size given for
+        // them would be dropped without a word.
+        if (!parser.isSet(options.gallery)) {
+            printError(QStringLiteral("--page-size applies to gallery pages only: add --gallery."));
+            return std::nullopt;
+        }
         bool ok = false;
         pages.galleryPageSize = parser.value(options.pageSize).toInt(&ok);
         if (!ok || pages.galleryPageSize < 1 || pages.galleryPageSize > maxPageSize) {

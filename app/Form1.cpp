@@ -33,7 +33,7 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
     setUpWindow();
 
     const Form1Controls &c = m_controls;
-    m_preview = new PicturePreview({c.Picture1, c.Picture2, c.HScroll1, c.VScroll1, c.Label3}, services.beeper, this);
+    m_preview = new PicturePreview({c.Picture1, c.Picture2, c.HScroll1, c.VScroll1, c.Label3, c.PreviewFailure}, services.beeper, this);
     m_listing = new PictureListing(c.List1, c.Label1, c.Label2, this);
     m_run = new RunController(m_settings, this);
 

@@ -3,6 +3,7 @@
 #include "app/Captions.h"
 #include "app/DriveList.h"
 #include "app/DriveRoots.h"
+#include "app/FocusMark.h"
 #include "app/FolderList.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureListing.h"
@@ -45,6 +46,7 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
 
     (m_settings.pageStyle() == PageStyle::Gallery ? c.mnuGalleryPages : c.mnuClassicPages)->setChecked(true);
     connectHandlers();
+    new FocusMark(m_client); // Enter presses Command1 at start-up: it must show that it has the focus
     c.Command1->setFocus();
 }
 

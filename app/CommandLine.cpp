@@ -49,7 +49,8 @@ void describe(QCommandLineParser &parser, const Options &options)
         "Without options, opens the window (in FOLDER when one is given); Qt's own options,\n"
         "such as -platform, -style and -reverse, reach the window. After --, a name that\n"
         "starts with a dash is a folder.\n"
-        "Messages start with \"vimbrel: \". Exit status: 0 done, 1 a run failed,\n"
+        "Errors start with \"vimbrel: \"; the report of a run (Read:, Completed, Skipped...)\n"
+        "does not. Exit status: 0 done, 1 a run failed,\n"
         "2 a usage error or no display for the window."));
     parser.addOption(options.generate);
     parser.addOption(options.gallery);

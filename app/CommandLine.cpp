@@ -38,7 +38,7 @@ struct Options {
     QCommandLineOption gallery{QStringLiteral("gallery"),
                                QStringLiteral("Write gallery pages with thumbnails instead of the classic pages.")};
     QCommandLineOption pageSize{QStringLiteral("page-size"),
-                                QStringLiteral("Thumbnails on each gallery page (default %1).")
+                                QStringLiteral("Thumbnails on each gallery page (default %1); needs --gallery.")
                                     .arg(PageOptions::defaultGalleryPageSize),
                                 QStringLiteral("count")};
 };
@@ -50,7 +50,8 @@ void describe(QCommandLineParser &parser, const Options &options)
         "Without options, opens the window (in FOLDER when one is given); Qt's own options,\n"
         "such as -platform, -style and -reverse, reach the window. After --, a name that\n"
         "starts with a dash is a folder.\n"
-        "Messages start with \"vimbrel: \". Exit status: 0 done, 1 a run failed,\n"
+        "Errors start with \"vimbrel: \"; the report of a run (Read:, Completed, Skipped...)\n"
+        "does not. Exit status: 0 done, 1 a run failed,\n"
         "2 a usage error or no display for the window."));
     parser.addOption(options.generate);
     parser.addOption(options.gallery);
@@ -69,6 +70,12 @@ std::optional<PageOptions> pageOptions(const QCommandLineParser &parser, const O
     if (parser.isSet(options.gallery))
         pages.style = PageStyle::Gallery;
     if (parser.isSet(options.pageSize)) {
+        // Classic pages hold ten pictures a page, always: a size given for
+        // them would be dropped without a word.
+        if (!parser.isSet(options.gallery)) {
+            printError(QStringLiteral("--page-size applies to gallery pages only: add --gallery."));
+            return std::nullopt;
+        }
         bool ok = false;
         pages.galleryPageSize = parser.value(options.pageSize).toInt(&ok);
         if (!ok || pages.galleryPageSize < 1 || pages.galleryPageSize > maxPageSize) {

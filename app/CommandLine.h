@@ -7,7 +7,7 @@ class StopSignals;
 /**
  * The headless front: --generate FOLDER... (with --gallery and --page-size N
  * for gallery pages), --help and --version. It needs no display and leaves
- * the settings entry alone. Its messages start with "vimbrel: "; a usage
+ * the settings entry alone. Its errors start with "vimbrel: "; a usage
  * error exits with 2, a run that failed with 1.
  */
 namespace CommandLine {

@@ -3,6 +3,7 @@
 #include "app/Captions.h"
 #include "app/DriveList.h"
 #include "app/DriveRoots.h"
+#include "app/FocusMark.h"
 #include "app/FolderList.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureListing.h"
@@ -22,6 +23,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+
+#include <utility>
 
 Form1::Form1(const Form1Services &services, QWidget *parent)
     : QMainWindow(parent)
@@ -33,7 +37,7 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
     setUpWindow();
 
     const Form1Controls &c = m_controls;
-    m_preview = new PicturePreview({c.Picture1, c.Picture2, c.HScroll1, c.VScroll1, c.Label3}, services.beeper, this);
+    m_preview = new PicturePreview({c.Picture1, c.Picture2, c.HScroll1, c.VScroll1, c.Label3, c.PreviewFailure}, services.beeper, this);
     m_listing = new PictureListing(c.List1, c.Label1, c.Label2, this);
     m_run = new RunController(m_settings, this);
 
@@ -45,6 +49,7 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
 
     (m_settings.pageStyle() == PageStyle::Gallery ? c.mnuGalleryPages : c.mnuClassicPages)->setChecked(true);
     connectHandlers();
+    new FocusMark(m_client); // Enter presses Command1 at start-up: it must show that it has the focus
     c.Command1->setFocus();
 }
 
@@ -101,14 +106,40 @@ bool Form1::isRunning() const
 
 void Form1::Form_Load(const QString &requestedFolder)
 {
-    const QString folder = requestedFolder.isEmpty() ? m_settings.path() : requestedFolder;
-    // A folder that no longer exists leaves the window where it is, silently.
-    m_controls.Dir1->setPath(folder);
+    openFolder(requestedFolder);
     m_controls.Drive1->setDrive(m_controls.Dir1->path());
     // Opening the folder shown since the window was made fires no change,
     // so nothing has listed it yet.
     if (m_listing->folder() != m_controls.Dir1->path())
         ListGiff();
+}
+
+void Form1::openFolder(const QString &requestedFolder)
+{
+    QString reason;
+    if (!requestedFolder.isEmpty()) {
+        if (m_controls.Dir1->setPath(requestedFolder, &reason))
+            return;
+        // The terminal may be hidden, or there may be none: the window says it too.
+        m_startProblem = QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(requestedFolder), reason);
+        tellStartProblemOnceShown();
+    }
+    // A remembered folder that no longer exists leaves the window where it is, silently.
+    m_controls.Dir1->setPath(m_settings.path());
+}
+
+// Queued, so that the window is on the screen behind the box.
+void Form1::tellStartProblemOnceShown()
+{
+    if (m_shown && !m_startProblem.isEmpty())
+        QTimer::singleShot(0, this, &Form1::tellStartProblem);
+}
+
+void Form1::tellStartProblem()
+{
+    const QString message = std::exchange(m_startProblem, QString());
+    if (!message.isEmpty())
+        m_boxes.show(this, MessageBoxes::Icon::Warning, ProgramInfo::title(), NativeName::printable(message));
 }
 
 void Form1::Drive1_Change()
@@ -222,6 +253,7 @@ void Form1::showEvent(QShowEvent *event)
         m_shown = true;
         m_controls.fitCaptions();
         m_preview->Form_Resize();
+        tellStartProblemOnceShown();
     }
 }
 

@@ -34,10 +34,11 @@ public:
     ~Form1() override;
 
     /**
-     * Opens the folder of the last generation run, or requestedFolder when one
-     * is given, and lists its pictures. A folder that cannot be opened is
-     * passed over silently: the window stays on the process's current folder,
-     * and lists that.
+     * Opens requestedFolder, or the folder of the last generation run, and
+     * lists its pictures. A requested folder that cannot be opened is said
+     * in a box once the window is shown, and the last run's folder opened in
+     * its place; that one, when it cannot be opened, is passed over silently:
+     * the window stays on the process's current folder, and lists that.
      */
     void Form_Load(const QString &requestedFolder = {});
 
@@ -75,6 +76,9 @@ private:
     void mnuAbout_Click();
     void mnuPages_Click();
 
+    void openFolder(const QString &requestedFolder);
+    void tellStartProblemOnceShown();
+    void tellStartProblem();
     void showReadCount(qint64 count);
     void showThumbnailCount(qint64 count);
     void runFinished(RunOutcome outcome, const QList<SkippedFile> &skipped, const QString &failure);
@@ -88,4 +92,5 @@ private:
     PictureListing *m_listing = nullptr;
     RunController *m_run = nullptr;
     bool m_shown = false; // Form_Resize runs once, at the first show
+    QString m_startProblem; // why the folder asked for at start-up cannot be opened, until it is said
 };

@@ -172,6 +172,7 @@ Form1Controls Form1Controls::create(QMainWindow *window, QWidget *client)
     c.List1 = makePictureList(client);
     c.Picture1 = makeViewport(client);
     c.Picture2 = makeHolder(c.Picture1);
+    c.PreviewFailure = makeLabel(c.Picture1, "PreviewFailure"); // the preview places it
     c.HScroll1 = makeScrollBar(client, Qt::Horizontal, "HScroll1");
     c.VScroll1 = makeScrollBar(client, Qt::Vertical, "VScroll1");
     c.Label3 = makeLabel(client, "Label3");
@@ -203,6 +204,7 @@ void Form1Controls::nameForScreenReaders()
              QStringLiteral("The GIF and JPEG pictures of the folder; select one to preview it"));
     describe(Picture1, QStringLiteral("Preview"), {});
     describe(Picture2, QStringLiteral("Previewed picture"), {});
+    describe(PreviewFailure, {}, QStringLiteral("Why the picture selected is not shown"));
     describe(HScroll1, QStringLiteral("Horizontal picture scroll"), QStringLiteral("Moves the picture left and right"));
     describe(VScroll1, QStringLiteral("Vertical picture scroll"), QStringLiteral("Moves the picture up and down"));
     describe(Command1, {}, QStringLiteral("Writes the index pages into the folder shown"));

@@ -29,6 +29,7 @@ struct Form1Controls {
     QListView *List1 = nullptr; // the pictures of the folder shown; PictureListing gives it its model
     QFrame *Picture1 = nullptr;   // the viewport
     QLabel *Picture2 = nullptr;   // the picture holder, inside Picture1
+    QLabel *PreviewFailure = nullptr; // inside Picture1, over the holder: why a picture is not shown
     QScrollBar *HScroll1 = nullptr;
     QScrollBar *VScroll1 = nullptr;
     QLabel *Label1 = nullptr; // number of pictures

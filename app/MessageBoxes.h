@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 /**
@@ -24,4 +25,10 @@ class QtMessageBoxes : public MessageBoxes
 {
 public:
     void show(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+
+    /**
+     * Makes box at least wide enough for a window manager's title bar to
+     * show its title beside the bar's icon and buttons.
+     */
+    static void makeRoomForTitle(QMessageBox &box);
 };

@@ -1,5 +1,21 @@
 #include "PictureListModel.h"
 
+#include "platform/NativeName.h"
+
+#include <QTextDocument>
+
+namespace {
+
+// The list is narrow and cuts long names: the tool tip gives the whole name,
+// on one line, as text even when it looks like markup, as a tool tip would
+// otherwise render "<b>x</b>.gif" in bold.
+QString wholeName(const QString &name)
+{
+    return Qt::convertFromPlainText(NativeName::printable(name), Qt::WhiteSpaceNoWrap);
+}
+
+} // namespace
+
 PictureListModel::PictureListModel(QObject *parent)
     : QAbstractListModel(parent)
 {
@@ -19,6 +35,8 @@ QVariant PictureListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return picture.name;
+    case Qt::ToolTipRole:
+        return wholeName(picture.name);
     case lengthRole:
         return picture.length;
     default:

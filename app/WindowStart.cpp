@@ -69,7 +69,8 @@ WindowStart windowStart(const QStringList &arguments, const DisplayEnvironment &
         return {};
     const QString folder = QDir::cleanPath(QDir::current().absoluteFilePath(folders.first()));
     if (const QString problem = folderProblem(folder); !problem.isEmpty())
-        // Said, then passed over: the window opens on the folder it would have shown anyway.
-        return {{}, QStringLiteral("vimbrel: Cannot open %1: %2").arg(QDir::toNativeSeparators(folder), problem), 0};
+        // Said here for the terminal; the window says it again, where it is
+        // seen, and opens on the folder it would have shown anyway.
+        return {folder, QStringLiteral("vimbrel: Cannot open %1: %2").arg(QDir::toNativeSeparators(folder), problem), 0};
     return {folder, {}, 0};
 }

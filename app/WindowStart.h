@@ -23,8 +23,8 @@ bool canShowWindow(const QStringList &arguments, const DisplayEnvironment &envir
 
 /** How the window is to start, or why it cannot. */
 struct WindowStart {
-    QString folder;   // absolute; empty for the folder the window remembers
-    QString message;  // one line for stderr, prefix included, when the window cannot start
+    QString folder;   // absolute, whether it can be opened or not; empty for the folder the window remembers
+    QString message;  // one line for stderr, prefix included: why the window cannot start or the folder cannot open
     int exitCode = 0; // 2 for a usage error or no display; a folder that cannot be opened is only said
 };
 

@@ -1,5 +1,6 @@
 #include "frmAbout.h"
 
+#include "app/FocusMark.h"
 #include "app/ProgramIcon.h"
 #include "platform/ProgramInfo.h"
 
@@ -78,6 +79,7 @@ frmAbout::frmAbout(QWidget *parent)
     setTabOrder(cmdOK, picIcon);
     setTabOrder(picIcon, Text1);
     setTabOrder(Text1, Text2);
+    new FocusMark(this); // the icon takes the focus too, and no style marks a focused label
     cmdOK->setFocus();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/ProgramInfo.h"
 #include "catalogue/Class1.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -32,6 +33,9 @@ struct PlayingMovie {
 namespace {
 
 constexpr int iconSide = 32;    // the program icon at the standard icon size
+constexpr int failureInset = 4; // between the failure note and the viewport's border
+constexpr int failureMargin = 3; // inside the note, around its text
+constexpr int roundingSlack = 2; // measured and laid-out text may differ by a pixel
 
 bool fitsScrollRange(qint64 difference)
 {
@@ -61,16 +65,36 @@ QString failureText(const QString &name, const QString &reason)
     return name.isEmpty() ? reason : QStringLiteral("Cannot show %1: %2").arg(name, reason);
 }
 
-// The failure in room pixels: a long name is shortened in the middle, as
-// the reason is what the label is there for.
+// The failure for lines of room pixels: a long name is shortened in the
+// middle, keeping its start and its extension, so that "Cannot show name:"
+// fits one line, where a word too long to wrap would be cut at the edge.
 QString fittedFailureText(const QString &name, const QString &reason, const QFontMetrics &metrics, int room)
 {
-    const QString full = failureText(name, reason);
-    const int excess = metrics.horizontalAdvance(full) - room;
-    if (excess <= 0 || name.isEmpty())
-        return full;
-    const int nameRoom = qMax(metrics.horizontalAdvance(name) - excess, metrics.averageCharWidth() * 4);
+    if (name.isEmpty())
+        return reason;
+    const int nameRoom = qMax(room - metrics.horizontalAdvance(QStringLiteral("Cannot show :")) - roundingSlack,
+                              metrics.averageCharWidth() * 8);
     return failureText(metrics.elidedText(name, Qt::ElideMiddle, nameRoom), reason);
+}
+
+// Drawn over the picture on view, so it needs a background of its own: the
+// window's, not the viewport's purple it would inherit.
+void prepareFailureNote(QLabel *note)
+{
+    note->setFrameStyle(QFrame::Box | QFrame::Plain);
+    note->setLineWidth(1);
+    note->setMargin(failureMargin);
+    note->setIndent(0);
+    note->setWordWrap(true);
+    // A name such as "<b>x</b>.gif" is shown as it is, not as markup.
+    note->setTextFormat(Qt::PlainText);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = note->palette();
+    palette.setColor(QPalette::Window, QApplication::palette(note).color(QPalette::Window));
+    palette.setColor(QPalette::WindowText, QApplication::palette(note).color(QPalette::WindowText));
+    note->setPalette(palette);
+    note->setAutoFillBackground(true);
+    note->hide();
 }
 
 } // namespace
@@ -94,6 +118,7 @@ PicturePreview::PicturePreview(const Controls &controls, Beeper &beeper, QObject
     showStill(icon.scaled(iconSide, iconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     holder->resize(iconSide + 2 * holderBorder, iconSide + 2 * holderBorder);
     moveHolder({0, 0});
+    prepareFailureNote(m_controls.failure);
 
     prepareBar(m_controls.hScroll1);
     prepareBar(m_controls.vScroll1);
@@ -243,9 +268,8 @@ void PicturePreview::previewDecoded(quint64 ticket, const QString &path, const D
     else
         showMovie(picture.animation);
     m_controls.picture2->resize(holderSize);
-    m_controls.label3->setToolTip({});
-    m_controls.label3->setText(QString::number(m_length) + QStringLiteral(" Bytes"));
-    m_controls.label3->adjustSize();
+    clearFailure();
+    showLength(picture.incomplete);
     applyRanges(*maxima);
     emit shown(path);
 }
@@ -259,20 +283,56 @@ void PicturePreview::measuredDecoded(quint64 ticket, const QString &path, const 
     showStill(picture.image);
     m_controls.picture2->resize(picture.image.size() + QSize(2 * holderBorder, 2 * holderBorder));
     clipHolder();
+    clearFailure(); // it was about another picture than the one now on view
     emit shown(path);
 }
 
-// The picture on view stays; the label says why the new one is not there.
+// The picture on view stays; a note over it says why the new one is not
+// there, and the byte label, which would name the length of the new one, is
+// emptied.
 void PicturePreview::refuse(const QString &path, const QString &reason)
 {
     m_beeper.beep();
-    QLabel *label = m_controls.label3;
     const QString name = path.isEmpty() ? QString() : NativeName::printable(QFileInfo(path).fileName());
-    const int room = m_controls.picture1->geometry().right() + 1 - label->x();
-    const QString text = fittedFailureText(name, reason, label->fontMetrics(), room);
-    label->setText(text);
-    const QString full = failureText(name, reason);
-    label->setToolTip(text == full ? QString() : full);
-    label->adjustSize();
+    showFailure(name, reason);
+    m_controls.label3->clear();
+    m_controls.label3->adjustSize();
     emit failed(path, reason);
+}
+
+// Across the foot of the viewport's client area, as tall as its lines need,
+// where the byte label beside "Picture size:" had room for a few words only.
+void PicturePreview::showFailure(const QString &name, const QString &reason)
+{
+    QLabel *note = m_controls.failure;
+    const QRect client = m_controls.picture1->contentsRect().adjusted(failureInset, failureInset, -failureInset,
+                                                                       -failureInset);
+    note->resize(client.width(), note->height());
+    const int room = note->contentsRect().width() - 2 * note->margin();
+    const QString text = fittedFailureText(name, reason, note->fontMetrics(), room);
+    note->setText(text);
+    const QString full = failureText(name, reason);
+    note->setToolTip(text == full ? QString() : full);
+    const int height = qMin(note->heightForWidth(client.width()), client.height());
+    note->setGeometry(client.left(), client.bottom() + 1 - height, client.width(), height);
+    note->raise();
+    note->show();
+}
+
+void PicturePreview::clearFailure()
+{
+    m_controls.failure->hide();
+    m_controls.failure->clear();
+    m_controls.failure->setToolTip({});
+}
+
+void PicturePreview::showLength(bool incomplete)
+{
+    QString text = QString::number(m_length) + QStringLiteral(" Bytes");
+    // Browsers show what there is of such a picture, so the pages keep it;
+    // the preview says why its lower part may be grey.
+    if (incomplete)
+        text += QStringLiteral(" (incomplete: the file ends early)");
+    m_controls.label3->setText(text);
+    m_controls.label3->adjustSize();
 }

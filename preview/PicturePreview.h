@@ -39,7 +39,8 @@ public:
         QLabel *picture2 = nullptr;     // the holder, a child of picture1
         QScrollBar *hScroll1 = nullptr; // on the window, placed by Form_Resize
         QScrollBar *vScroll1 = nullptr;
-        QLabel *label3 = nullptr;       // "N Bytes", or why a picture cannot be shown
+        QLabel *label3 = nullptr;       // "N Bytes" of the picture on view
+        QLabel *failure = nullptr;      // a child of picture1: why the picture asked for is not on view
     };
 
     PicturePreview(const Controls &controls, Beeper &beeper, QObject *parent);
@@ -48,8 +49,9 @@ public:
     /**
      * Asks for the picture at path, then shows it with "length Bytes" and
      * emits shown(); an empty path means no selection. On failure it beeps,
-     * keeps the picture on view, says why in the byte label and emits
-     * failed(). Returns at once; a later request makes this one void.
+     * keeps the picture on view, says why over the viewport, empties the
+     * byte label and emits failed(). Returns at once; a later request makes
+     * this one void.
      */
     void AfficheGif(const QString &path, qint64 length);
 
@@ -76,6 +78,8 @@ signals:
 private slots:
     void HScroll1_Change(int value);
     void VScroll1_Change(int value);
+    // A slot so that a test can hand it a decoded picture of its own making.
+    void previewDecoded(quint64 ticket, const QString &path, const DecodedPicture &picture);
 
 private:
     // The scroll bars' maxima for a holder of the given outer size, or
@@ -86,10 +90,12 @@ private:
     void clipHolder();
     void showStill(const QImage &image);
     void showMovie(const QByteArray &animation);
-    void previewDecoded(quint64 ticket, const QString &path, const DecodedPicture &picture);
     void measuredDecoded(quint64 ticket, const QString &path, const DecodedPicture &picture);
     bool isOutdated(quint64 ticket) const;
     void refuse(const QString &path, const QString &reason);
+    void showFailure(const QString &name, const QString &reason);
+    void clearFailure();
+    void showLength(bool incomplete);
 
     Controls m_controls;
     Beeper &m_beeper;

@@ -392,8 +392,11 @@ private slots:
         const QString missing = QDir(m_home.path()).filePath("missing");
         QTest::newRow("nothing to do") << QStringList{"--gallery"} << 2 << "vimbrel: nothing to do";
         QTest::newRow("no folder") << QStringList{"--generate"} << 2 << "vimbrel: Missing value after '--generate'.";
-        QTest::newRow("bad page size") << QStringList{"-g", m_home.path(), "--page-size", "x"} << 2
+        QTest::newRow("bad page size") << QStringList{"-g", m_home.path(), "--gallery", "--page-size", "x"} << 2
                                        << "vimbrel: --page-size takes";
+        QTest::newRow("page size without gallery")
+            << QStringList{"-g", m_home.path(), "--page-size", "5"} << 2
+            << "vimbrel: --page-size applies to gallery pages only: add --gallery.";
         QTest::newRow("two folders for the window") << QStringList{"-platform", "offscreen", m_home.path(), m_home.path()}
                                                     << 2 << "vimbrel: the window opens one folder";
         QTest::newRow("run folder missing") << QStringList{"--generate", missing} << 1

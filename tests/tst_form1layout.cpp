@@ -231,6 +231,38 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1")); // round again
     }
 
+    // A style marks the focus only once it moved by keyboard; Enter presses
+    // the button the window starts on, so every stop shows a ring of the
+    // highlight colour around it, from the start, and only the stop focused.
+    void focusedControlIsMarked()
+    {
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QWidget *client = m_window->centralWidget();
+        const QColor highlight = client->palette().color(QPalette::Highlight);
+        auto ringAround = [&](const QWidget *control) {
+            const QImage shot = client->grab().toImage();
+            const QRect around = control->geometry().adjusted(-1, -1, 1, 1);
+            const QPoint centre = around.center();
+            for (const QPoint &at : {QPoint(around.left(), centre.y()), QPoint(around.right(), centre.y()),
+                                     QPoint(centre.x(), around.top()), QPoint(centre.x(), around.bottom())}) {
+                if (shot.pixelColor(at) != highlight)
+                    return false;
+            }
+            return true;
+        };
+        QWidget *previous = nullptr;
+        for (const char *name : {"Command1", "Drive1", "Dir1", "List1", "Command3"}) {
+            QWidget *control = this->control(name);
+            control->setFocus(Qt::OtherFocusReason);
+            QVERIFY2(ringAround(control), name);
+            if (previous)
+                QVERIFY2(!ringAround(previous), previous->objectName().toLatin1());
+            previous = control;
+        }
+        control("Command1")->setFocus();
+    }
+
     void neitherButtonIsDefault()
     {
         for (const char *name : {"Command1", "Command3"}) {

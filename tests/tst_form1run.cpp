@@ -2,6 +2,7 @@
 #include "app/DriveList.h"
 #include "app/FolderList.h"
 #include "app/Form1.h"
+#include "app/RunMessages.h"
 #include "platform/SettingsStore.h"
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
@@ -12,6 +13,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -103,6 +105,18 @@ private slots:
         QCOMPARE(m_services.settings->path(), folder("pics"));
         QCOMPARE(c().Label5->text(), QStringLiteral("Read: 12"));
         QVERIFY(c().Label5->width() >= c().Label5->sizeHint().width());
+    }
+
+    // A box sized to "Completed" alone leaves a title bar no room for "HTML".
+    void completedBoxHasRoomForItsTitle()
+    {
+        QMessageBox box(QMessageBox::Information, RunMessages::completedTitle(), RunMessages::completedText({}),
+                        QMessageBox::Ok);
+        QtMessageBoxes::makeRoomForTitle(box);
+        box.show(); // not exec(): nothing waits for a click
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QVERIFY2(box.width() >= 260, qPrintable(QString::number(box.width())));
+        box.close();
     }
 
     void controlsRestWhileRunning()

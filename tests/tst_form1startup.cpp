@@ -113,6 +113,27 @@ private slots:
         QVERIFY(m_boxes.boxes.isEmpty()); // start-up is silent
     }
 
+    // A folder named on the command line that cannot be opened is said in
+    // the window, where a person who started it from a menu looks; the
+    // window opens where it would have without the name.
+    void unopenableFolderArgumentIsSaidInTheWindow()
+    {
+        QVERIFY(m_settings->savePath(folder("other")));
+        auto window = makeWindow();
+        window->Form_Load(folder("gone"));
+        QCOMPARE(window->controls().Dir1->path(), folder("other"));
+        window->show();
+        QVERIFY(m_boxes.boxes.isEmpty()); // not before the window is up behind it
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes.boxes.size(), 1, 5000);
+        const RecordingBoxes::Box box = m_boxes.boxes.first();
+        QCOMPARE(box.icon, MessageBoxes::Icon::Warning);
+        QCOMPARE(box.title, QStringLiteral("Vimbrel"));
+        QCOMPARE(box.text, QStringLiteral("Cannot open %1: The folder does not exist.")
+                               .arg(QDir::toNativeSeparators(folder("gone"))));
+        QTest::qWait(50);
+        QCOMPARE(m_boxes.boxes.size(), 1); // said once
+    }
+
     void drivesRememberTheirFolder()
     {
         auto window = makeWindow({QStringLiteral("/"), folder("driveB")});

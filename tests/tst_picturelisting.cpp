@@ -5,12 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QTest>
 #include <QThreadPool>
 
@@ -273,6 +276,35 @@ private slots:
         QCOMPARE(m_list1->currentIndex().row(), 8);
         QTest::keyClick(m_list1, Qt::Key_Home);
         QCOMPARE(m_list1->currentIndex().data().toString(), QStringLiteral("pic001.gif"));
+    }
+
+    void hoveringANameShowsItWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("tip");
+        const QString longName = QString(200, QLatin1Char('n')) + QStringLiteral("-end.gif");
+        QTest::newRow("longer than the list is wide") << longName << longName;
+        QTest::newRow("looks like markup") << "<b>bold.gif" << "<b>bold.gif";
+        QTest::newRow("line break") << "two\nlines.gif" << "two\\nlines.gif";
+    }
+
+    void hoveringANameShowsItWhole()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, tip);
+        const QString folder = m_dir.filePath(QStringLiteral("tip%1").arg(QTest::currentDataTag()).simplified());
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(TestPictures::writeFile(QDir(folder).filePath(name), TestPictures::gif(2, 2)));
+        QVERIFY(listAndWait(folder));
+        m_window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_window));
+        const QPoint at = m_list1->visualRect(m_list1->model()->index(0, 0)).center();
+        QHelpEvent hover(QEvent::ToolTip, at, m_list1->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(m_list1->viewport(), &hover);
+        QTextDocument shown; // the tool tip as rendered
+        shown.setHtml(QToolTip::text());
+        QCOMPARE(shown.toPlainText(), tip);
+        QToolTip::hideText();
     }
 };
 

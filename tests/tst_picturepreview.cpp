@@ -60,6 +60,15 @@ private:
     bool show(const QString &path) { return previewAndWait(*m_preview, path, QFileInfo(path).size()); }
     QPoint offset() const { return m_preview->holderOffset(); }
     QPoint values() const { return {m_host->hScroll1->value(), m_host->vScroll1->value()}; }
+    // The failure note lies within the viewport's client area, with room for all of its text.
+    void verifyNoteReadable() const
+    {
+        const QLabel *note = m_host->failure;
+        QVERIFY(note->isVisible());
+        QVERIFY(m_host->picture1->contentsRect().contains(note->geometry()));
+        QVERIFY2(note->width() >= note->minimumSizeHint().width(), "a word runs past the edge");
+        QVERIFY2(note->height() >= note->heightForWidth(note->width()), "a line is cut off");
+    }
     void verifyBarsAndHolder()
     {
         QCOMPARE(m_host->hScroll1->minimum(), 0);
@@ -249,6 +258,9 @@ private slots:
         QTest::newRow("GIF header claims 30000 x 30000")
             << QStringLiteral("large.gif") << claimingGif(30000, 30000) << false
             << QStringLiteral("Cannot show large.gif: It is too large: 30000 x 30000 pixels.");
+        const QString longName = QStringLiteral("holiday-") + QString(180, QLatin1Char('x')) + QStringLiteral("-end.gif");
+        QTest::newRow("long name") << longName << QByteArray("GIF89a, not really") << false
+                                   << "Cannot show " + longName + ": It is damaged, or not a picture.";
         QTest::newRow("too wide to scroll")
             << QStringLiteral("strip.gif") << TestPictures::gif(401 + 32767 - 1, 1) << false
             << QStringLiteral("Cannot show strip.gif: It is too large: 33167 x 1 pixels.");
@@ -275,11 +287,15 @@ private slots:
         QCOMPARE(failed.first().at(0).toString(), full);
         QCOMPARE(m_beeper.count, 1);
         QVERIFY(Snapshot(*m_host).samePicture(before));
-        QCOMPARE(failureText(*m_host->label3), label);
-        QVERIFY(m_host->label3->text().endsWith(label.mid(label.indexOf(QLatin1String(": ")))));
-        // Within the viewport's width, so it runs into nothing on the window.
-        QVERIFY(m_host->label3->geometry().right() <= m_host->picture1->geometry().right());
-        QVERIFY(m_host->label3->width() >= m_host->label3->sizeHint().width());
+        QCOMPARE(failureText(*m_host->failure), label);
+        // The reason whole, and of a long name its start and its extension.
+        const QString shown = m_host->failure->text();
+        QVERIFY(shown.endsWith(label.mid(label.indexOf(QLatin1String(": ")))));
+        QVERIFY(shown.startsWith(label.left(20)));
+        if (!path.isEmpty())
+            QVERIFY(shown.contains(path.right(8) + QLatin1String(": ")));
+        verifyNoteReadable();
+        QVERIFY(m_host->label3->text().isEmpty()); // no length for a picture not on view
     }
 
     // The next picture that shows puts the byte count back.
@@ -289,7 +305,25 @@ private slots:
         QCOMPARE(m_beeper.count, 1);
         QVERIFY(previewAndWait(*m_preview, gif(20, 20), 77));
         QCOMPARE(m_host->label3->text(), QStringLiteral("77 Bytes"));
-        QVERIFY(m_host->label3->toolTip().isEmpty());
+        QVERIFY(!m_host->failure->isVisible());
+    }
+
+    // Browsers show what there is of a file that ends early; the preview does too, and says so.
+    void incompletePictureIsSaidSo()
+    {
+        const QString path = gif(30, 20);
+        QVERIFY(previewAndWait(*m_preview, path, 12345));
+        DecodedPicture cut;
+        cut.image = QImage(30, 20, QImage::Format_RGB32);
+        cut.image.fill(Qt::gray);
+        cut.incomplete = true;
+        // Handed over as the loader hands over the result of the first request.
+        QVERIFY(QMetaObject::invokeMethod(m_preview.get(), "previewDecoded", Q_ARG(quint64, 1), Q_ARG(QString, path),
+                                          Q_ARG(DecodedPicture, cut)));
+        QCOMPARE(m_host->label3->text(), QStringLiteral("12345 Bytes (incomplete: the file ends early)"));
+        QVERIFY(m_host->label3->width() >= m_host->label3->sizeHint().width());
+        QVERIFY(show(gif(20, 20)));
+        QCOMPARE(m_host->label3->text(), QStringLiteral("%1 Bytes").arg(TestPictures::gif(20, 20).size()));
     }
 
     void exifOrientationIsApplied_data()

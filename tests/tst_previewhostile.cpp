@@ -117,7 +117,7 @@ private slots:
 
         QVERIFY(click("x.gif") < Sanitizers::bound(1000));
         QTRY_VERIFY_WITH_TIMEOUT(ticks > 0, 1000);
-        QTRY_COMPARE_WITH_TIMEOUT(failureText(*c().Label3),
+        QTRY_COMPARE_WITH_TIMEOUT(failureText(*c().PreviewFailure),
                                   QStringLiteral("Cannot show x.gif: It is a pipe (FIFO), not a picture file."), 1000);
         QVERIFY(!release.released());
         QCOMPARE(m_services.beeper.beeps, 1);
@@ -156,19 +156,19 @@ private slots:
         QCOMPARE(failed.size(), 1);
         QCOMPARE(beeper.count, 1);
         QVERIFY(Snapshot(host).samePicture(before));
-        QCOMPARE(failureText(*host.label3), label);
+        QCOMPARE(failureText(*host.failure), label);
     }
 
-    // Line breaks in a name are shown as \n, so the label stays one line and
-    // says nothing the file did not.
-    void nameCannotBreakTheLabel()
+    // Line breaks in a name are shown as \n, so the note says nothing the
+    // file did not.
+    void nameCannotBreakTheNote()
     {
         Host host;
         RecordingBeeper beeper;
         PicturePreview preview(host.controls(), beeper, nullptr);
         const QString name = QStringLiteral("z\nCompleted\n.gif");
         QVERIFY(previewAndWait(preview, write(name, "no picture"), 10));
-        QCOMPARE(failureText(*host.label3),
+        QCOMPARE(failureText(*host.failure),
                  QStringLiteral("Cannot show z\\nCompleted\\n.gif: It is not a picture that browsers show (GIF, JPEG, PNG, BMP or WebP)."));
     }
 

@@ -46,13 +46,15 @@ private slots:
             QVERIFY2(previewAndWait(preview, path, file.bytes.size()), qPrintable(file.name));
             if (beeper.count > beeps) {
                 QVERIFY2(Snapshot(host).samePicture(before), qPrintable(file.name + " changed the preview yet beeped"));
-                QVERIFY2(failureText(*host.label3).startsWith(QStringLiteral("Cannot show %1: It ").arg(file.name)),
-                         qPrintable(failureText(*host.label3)));
+                QVERIFY2(failureText(*host.failure).startsWith(QStringLiteral("Cannot show %1: It ").arg(file.name)),
+                         qPrintable(failureText(*host.failure)));
                 ++refused;
                 continue;
             }
             ++shown;
-            QCOMPARE(host.label3->text(), QStringLiteral("%1 Bytes").arg(file.bytes.size()));
+            // A file that ends early has a note after its length.
+            QVERIFY2(host.label3->text().startsWith(QStringLiteral("%1 Bytes").arg(file.bytes.size())),
+                     qPrintable(host.label3->text()));
             QVERIFY2(host.picture2->width() > 2 && host.picture2->height() > 2, qPrintable(file.name));
             QCOMPARE(preview.holderOffset(), QPoint(-host.hScroll1->value(), -host.vScroll1->value()));
         }
@@ -86,7 +88,7 @@ private slots:
         PicturePreview preview(host.controls(), beeper, nullptr);
         QVERIFY(previewAndWait(preview, dir.filePath(name), file->bytes.size()));
         QCOMPARE(beeper.count, 1);
-        QCOMPARE(failureText(*host.label3), QStringLiteral("Cannot show %1: %2").arg(name, reason));
+        QCOMPARE(failureText(*host.failure), QStringLiteral("Cannot show %1: %2").arg(name, reason));
         QCOMPARE(host.picture2->size(), QSize(34, 34)); // still the program icon
     }
 };

@@ -29,6 +29,7 @@ struct Host {
     QScrollBar *hScroll1 = new QScrollBar(Qt::Horizontal, &window);
     QScrollBar *vScroll1 = new QScrollBar(Qt::Vertical, &window);
     QLabel *label3 = new QLabel(&window);
+    QLabel *failure = new QLabel(picture1);
 
     Host()
     {
@@ -40,7 +41,7 @@ struct Host {
         vScroll1->setGeometry(600, 32, 17, 97);
         label3->setGeometry(255, 367, 3, 13);
     }
-    PicturePreview::Controls controls() { return {picture1, picture2, hScroll1, vScroll1, label3}; }
+    PicturePreview::Controls controls() { return {picture1, picture2, hScroll1, vScroll1, label3, failure}; }
 };
 
 // The bars and label the preview leaves behind, to show a failure changed nothing.
@@ -76,11 +77,11 @@ struct Snapshot {
     }
 };
 
-// The whole of a failure in the byte label: a long name is shortened there,
-// and the label's tool tip then holds the whole text.
-inline QString failureText(const QLabel &label3)
+// The whole of a failure in the note over the viewport: a long name is
+// shortened there, and the note's tool tip then holds the whole text.
+inline QString failureText(const QLabel &failure)
 {
-    return label3.toolTip().isEmpty() ? label3.text() : label3.toolTip();
+    return failure.toolTip().isEmpty() ? failure.text() : failure.toolTip();
 }
 
 // Asks the preview for path and waits until it shows the picture or gives up

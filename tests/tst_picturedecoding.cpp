@@ -102,11 +102,27 @@ private slots:
         QCOMPARE(decoded.problem, reason);
     }
 
+    // Refused from the header: a progressive JPEG keeps the whole picture's
+    // coefficients while it decodes, whatever its file's length.
+    void tooLargeIsRefusedBeforeDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("baseline 30000 x 30000") << TestPictures::jpegClaiming(30000, 30000)
+                                                << "It is too large: 30000 x 30000 pixels.";
+        QTest::newRow("progressive 16384 x 16384")
+            << TestPictures::progressiveClaiming(16384, 16384, 3)
+            << "Decoding it would take 1.6 GB of memory: a progressive JPEG of 16384 x 16384 pixels is held whole while "
+               "it decodes, and at most 268 MB is allowed.";
+    }
+
     void tooLargeIsRefusedBeforeDecoding()
     {
-        const DecodedPicture decoded = decodePicture(write(QStringLiteral("claims.jpg"), TestPictures::jpegClaiming(30000, 30000)));
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        const DecodedPicture decoded = decodePicture(write(QStringLiteral("claims.jpg"), bytes));
         QVERIFY(decoded.image.isNull());
-        QCOMPARE(decoded.problem, QStringLiteral("It is too large: 30000 x 30000 pixels."));
+        QCOMPARE(decoded.problem, problem);
     }
 
     void bandsDecodeAsOnePiece_data()

@@ -66,10 +66,14 @@ QString decode(QByteArrayView bytes)
             ++at;
             continue;
         }
-        if (code < 0x80)
+        // Not through QString::fromUcs4(), which takes U+FEFF at the start
+        // for a byte order mark and drops it: the name would lose its bytes.
+        if (QChar::requiresSurrogates(code)) {
+            text += QChar(QChar::highSurrogate(code));
+            text += QChar(QChar::lowSurrogate(code));
+        } else {
             text += QChar(char16_t(code));
-        else
-            text += QString::fromUcs4(&code, 1);
+        }
         at += length;
     }
     return text;

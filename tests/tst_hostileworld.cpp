@@ -5,12 +5,14 @@
 #include "pages/GenerationRun.h"
 #include "pages/Thumbnail.h"
 #include "platform/FolderHandle.h"
+#include "platform/NativeName.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -368,6 +370,39 @@ private slots:
         QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, options), RunOutcome::Completed);
         QCOMPARE(QFile::exists(dir.filePath("thumbnails/" + named)), !removed);
     }
+
+#ifdef Q_OS_UNIX
+    // A name's bytes reach the system unchanged, a byte order mark among
+    // them, or any byte from 0x80 to 0xFF on its own.
+    void namesKeptByteForByte_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("text"); // valid UTF-8, so a page can name it
+        QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBFphoto.gif") << true;
+        QTest::newRow("byte order mark inside") << QByteArray("a\xEF\xBB\xBF" "b.gif") << true;
+        QTest::newRow("four-byte character") << QByteArray("\xF0\x90\x82\x80.gif") << true;
+        for (int byte = 0x80; byte <= 0xFF; ++byte) // never valid UTF-8 on its own
+            QTest::addRow("byte %02X", byte) << QByteArray("b") + char(byte) + QByteArray(".gif") << false;
+    }
+
+    void namesKeptByteForByte()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, text);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+        const QByteArray gif = TestPictures::gif(3, 2);
+        FILE *file = std::fopen(path.constData(), "wb");
+        QVERIFY(file && std::fwrite(gif.constData(), 1, std::size_t(gif.size()), file) == std::size_t(gif.size()));
+        std::fclose(file);
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices), RunOutcome::Completed);
+        QCOMPARE(notices.readPaths.size() + notices.skipped.size(), 1);
+        const QString seen = notices.readPaths.isEmpty() ? notices.skipped.first().name : notices.readPaths.first();
+        QCOMPARE(NativeName::encode(QFileInfo(seen).fileName()), name);
+        QCOMPARE(notices.skipped.isEmpty(), text);
+    }
+#endif
 
     // A report is one line however many pages it names.
     void olderPagesSummarised_data()

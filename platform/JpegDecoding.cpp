@@ -21,11 +21,11 @@
 
 namespace {
 
-// Scans are counted in the blocks they cover: a real photograph's ten or so
-// scans cover it three or four times, and 2^26 blocks, some thirty times a
-// 24-megapixel picture, take about half a second. Thousands of empty scans
-// over a large frame would otherwise take minutes.
-constexpr qint64 mostScanBlocks = qint64(1) << 26;
+// Scans are counted in the blocks they cover: a 24-megapixel photograph's
+// ten or so scans cover about 3 million, and 2^25 blocks, ten times that,
+// take about half a second. Thousands of empty scans over a large frame
+// would otherwise take minutes.
+constexpr qint64 mostScanBlocks = qint64(1) << 25;
 constexpr int mostScans = 1000;
 constexpr qint64 mostProfileBytes = 4 * 1024 * 1024;
 constexpr qint64 readChunk = 64 * 1024;

@@ -4,6 +4,7 @@
 #include "JpegDecoding.h"
 
 #include "platform/HeaderFormats.h"
+#include "platform/PictureFacts.h"
 #include "platform/ReadableBytes.h"
 
 #include <QColorSpace>
@@ -54,6 +55,9 @@ struct Decoder {
 
     bool exifSeen = false;
     int orientation = 1;
+    QByteArray xmp;       // the first XMP packet, for its caption
+    QByteArray photoshop; // the first Photoshop segment, for its IPTC caption
+    PictureFacts facts;
     QMap<int, QByteArray> profileChunks;
     qint64 profileBytes = 0;
 
@@ -164,8 +168,35 @@ void keepProfileChunk(Decoder &d, const QByteArray &data)
         d.profileChunks.insert(quint8(data.at(12)), data.mid(14));
 }
 
-// Reads one APP1 or APP2 segment: the first EXIF segment for its
-// orientation, ICC chunks for the colour profile; anything else is skipped.
+// Whether a segment is one to read: the first of each kind of metadata
+// (each at most 64 KiB), and the colour profile's chunks up to their limit.
+bool wanted(const Decoder &d, int marker)
+{
+    if (marker == JPEG_APP0 + 1)
+        return !d.exifSeen || d.xmp.isEmpty();
+    if (marker == JPEG_APP0 + 2)
+        return d.profileBytes <= mostProfileBytes;
+    return marker == JPEG_APP0 + 13 && d.photoshop.isEmpty();
+}
+
+void keepSegment(Decoder &d, int marker, QByteArray &&data)
+{
+    if (marker == JPEG_APP0 + 2) {
+        keepProfileChunk(d, data);
+    } else if (marker == JPEG_APP0 + 13) {
+        d.photoshop = std::move(data);
+    } else if (!d.exifSeen && data.startsWith(QByteArrayView("Exif\0\0", 6))) {
+        d.exifSeen = true;
+        const QByteArray tiff = data.mid(6);
+        d.orientation = HeaderFormats::exifOrientation(tiff);
+        readExifFacts(tiff, d.facts);
+    } else if (d.xmp.isEmpty() && data.startsWith(QByteArrayView("http://ns.adobe.com/xap/1.0/\0", 29))) {
+        d.xmp = data.mid(29);
+    }
+}
+
+// Reads one APP1, APP2 or APP13 segment that may hold the orientation, the
+// colour profile or what the picture says of itself; anything else is skipped.
 boolean readSegment(j_decompress_ptr cinfo)
 {
     Decoder &d = decoderOf(reinterpret_cast<j_common_ptr>(cinfo));
@@ -173,21 +204,14 @@ boolean readSegment(j_decompress_ptr cinfo)
     const qint64 length = ((high << 8) | nextByte(cinfo)) - 2;
     if (length <= 0)
         return TRUE; // a length of 0 or 1: libjpeg reads on from here, and so do browsers
-    const bool exif = cinfo->unread_marker == JPEG_APP0 + 1 && !d.exifSeen;
-    const bool profile = cinfo->unread_marker == JPEG_APP0 + 2 && d.profileBytes <= mostProfileBytes;
-    if (!exif && !profile) {
+    if (!wanted(d, cinfo->unread_marker)) {
         (*cinfo->src->skip_input_data)(cinfo, long(length));
         return TRUE;
     }
     QByteArray data(length, Qt::Uninitialized);
     for (char &byte : data)
         byte = char(nextByte(cinfo));
-    if (exif && data.startsWith(QByteArrayView("Exif\0\0", 6))) {
-        d.exifSeen = true;
-        d.orientation = HeaderFormats::exifOrientation(data.mid(6));
-    } else if (profile) {
-        keepProfileChunk(d, data);
-    }
+    keepSegment(d, cinfo->unread_marker, std::move(data));
     return TRUE;
 }
 
@@ -222,6 +246,7 @@ void setUp(Decoder &d)
     d.cinfo.progress = &d.progress;
     jpeg_set_marker_processor(&d.cinfo, JPEG_APP0 + 1, readSegment);
     jpeg_set_marker_processor(&d.cinfo, JPEG_APP0 + 2, readSegment);
+    jpeg_set_marker_processor(&d.cinfo, JPEG_APP0 + 13, readSegment);
 }
 
 // A progressive or multi-scan JPEG keeps the coefficients of every block of
@@ -373,6 +398,9 @@ JpegDecoded decodeJpeg(QIODevice &device, const std::function<QSize(QSize)> &cov
             result.image = std::move(d->image);
             if (const QByteArray profile = assembledProfile(*d); !profile.isEmpty())
                 result.image.setColorSpace(QColorSpace::fromIccProfile(profile));
+            result.facts = std::move(d->facts);
+            readXmpCaption(d->xmp, result.facts);
+            readIptcCaption(d->photoshop, result.facts);
         }
     } else {
         result.stopped = d->abort == Abort::Stopped;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PictureFacts.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -36,6 +38,7 @@ struct JpegDecoded {
     bool incomplete = false; // the file ends before its picture data does; what is there is decoded
     bool overBudget = false; // problem says it would cost more than the limits allow
     bool stopped = false;    // limits.stop was set: the result means nothing
+    PictureFacts facts;      // what its EXIF, XMP and IPTC segments say of it
 };
 
 /**
@@ -49,8 +52,8 @@ int jpegEighthsFor(QSize stored, QSize target);
  * the smallest scale in eighths whose result still covers cover(displayed
  * size), so a thumbnail of a large photograph costs a fraction of a full
  * decode. Comment and application segments are skipped, never kept, except
- * the colour profile (up to 4 MiB) and the orientation of the first EXIF
- * segment. The cost is worked out from the header before anything large is
+ * the colour profile (up to 4 MiB), and the first EXIF, XMP and Photoshop
+ * segments (64 KiB each at most), read for the orientation and the facts. The cost is worked out from the header before anything large is
  * taken: a progressive or multi-scan JPEG keeps coefficients of the whole
  * picture at full size whatever the scale, so a file of a few hundred bytes
  * can ask for gigabytes; over limits.workingBytes it is refused with a reason

@@ -41,6 +41,15 @@ struct Options {
                                 QStringLiteral("Thumbnails on each gallery page (default %1); needs --gallery.")
                                     .arg(PageOptions::defaultGalleryPageSize),
                                 QStringLiteral("count")};
+    QCommandLineOption webSize{QStringLiteral("web-size"),
+                               QStringLiteral("The longest side of the copies picture pages show (default %1; 0 shows "
+                                              "the originals); needs --gallery.")
+                                   .arg(PageOptions::defaultWebSize),
+                               QStringLiteral("pixels")};
+    QCommandLineOption order{QStringLiteral("order"),
+                             QStringLiteral("The gallery's order: name (natural: IMG_2 before IMG_10, the default) or "
+                                            "date (taken, else modified; oldest first); needs --gallery."),
+                             QStringLiteral("name|date")};
 };
 
 void describe(QCommandLineParser &parser, const Options &options)
@@ -56,11 +65,24 @@ void describe(QCommandLineParser &parser, const Options &options)
     parser.addOption(options.generate);
     parser.addOption(options.gallery);
     parser.addOption(options.pageSize);
+    parser.addOption(options.webSize);
+    parser.addOption(options.order);
     parser.addPositionalArgument(QStringLiteral("folder"),
                                  QStringLiteral("The folder the window opens in; with --generate, more folders to write."),
                                  QStringLiteral("[folder...]"));
     parser.addHelpOption();
     parser.addVersionOption();
+}
+
+// A whole number from lowest to highest given for option, or nothing after saying why not.
+std::optional<int> numberOf(const QCommandLineParser &parser, const QCommandLineOption &option, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (ok && value >= lowest && value <= highest)
+        return value;
+    printError(QStringLiteral("--%1 takes a whole number from %2 to %3.").arg(option.names().constLast()).arg(lowest).arg(highest));
+    return std::nullopt;
 }
 
 // The page options asked for, or nothing after a usage error has been said.
@@ -69,19 +91,33 @@ std::optional<PageOptions> pageOptions(const QCommandLineParser &parser, const O
     PageOptions pages;
     if (parser.isSet(options.gallery))
         pages.style = PageStyle::Gallery;
+    // Classic pages hold ten pictures a page in folder order, always: an
+    // option for the gallery given for them would be dropped without a word.
+    for (const QCommandLineOption *option : {&options.pageSize, &options.webSize, &options.order}) {
+        if (parser.isSet(*option) && !parser.isSet(options.gallery)) {
+            printError(QStringLiteral("--%1 applies to gallery pages only: add --gallery.").arg(option->names().constLast()));
+            return std::nullopt;
+        }
+    }
     if (parser.isSet(options.pageSize)) {
-        // Classic pages hold ten pictures a page, always: a size given for
-        // them would be dropped without a word.
-        if (!parser.isSet(options.gallery)) {
-            printError(QStringLiteral("--page-size applies to gallery pages only: add --gallery."));
+        const std::optional<int> size = numberOf(parser, options.pageSize, 1, maxPageSize);
+        if (!size)
+            return std::nullopt;
+        pages.galleryPageSize = *size;
+    }
+    if (parser.isSet(options.webSize)) {
+        const std::optional<int> size = numberOf(parser, options.webSize, 0, PageOptions::largestWebSize);
+        if (!size)
+            return std::nullopt;
+        pages.webSize = *size;
+    }
+    if (parser.isSet(options.order)) {
+        const QString order = parser.value(options.order);
+        if (order != QLatin1String("name") && order != QLatin1String("date")) {
+            printError(QStringLiteral("--order takes name or date."));
             return std::nullopt;
         }
-        bool ok = false;
-        pages.galleryPageSize = parser.value(options.pageSize).toInt(&ok);
-        if (!ok || pages.galleryPageSize < 1 || pages.galleryPageSize > maxPageSize) {
-            printError(QStringLiteral("--page-size takes a whole number from 1 to %1.").arg(maxPageSize));
-            return std::nullopt;
-        }
+        pages.order = order == QLatin1String("date") ? PictureOrder::Date : PictureOrder::Name;
     }
     return pages;
 }
@@ -148,7 +184,8 @@ QStringList styleBeforeFolder(QStringList arguments)
         if (at != QLatin1String("--generate") && at != QLatin1String("-g"))
             continue;
         const QString next = arguments.at(i + 1);
-        const qsizetype taken = next == QLatin1String("--gallery") ? 1 : next == QLatin1String("--page-size") ? 2 : 0;
+        static const QStringList valued{QStringLiteral("--page-size"), QStringLiteral("--web-size"), QStringLiteral("--order")};
+        const qsizetype taken = next == QLatin1String("--gallery") ? 1 : valued.contains(next) ? 2 : 0;
         if (taken == 0 || i + taken >= arguments.size())
             continue;
         const QStringList moved = arguments.mid(i + 1, taken);

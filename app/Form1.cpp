@@ -48,6 +48,9 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
     c.Drive1->rememberFolder(c.Dir1->path());
 
     (m_settings.pageStyle() == PageStyle::Gallery ? c.mnuGalleryPages : c.mnuClassicPages)->setChecked(true);
+    (m_settings.pictureOrder() == PictureOrder::Date ? c.mnuOrderByDate : c.mnuOrderByName)->setChecked(true);
+    if (m_settings.pageStyle() == PageStyle::Gallery)
+        m_listing->setPicturesPerPage(PageOptions::defaultGalleryPageSize);
     connectHandlers();
     new FocusMark(m_client); // Enter presses Command1 at start-up: it must show that it has the focus
     c.Command1->setFocus();
@@ -90,6 +93,8 @@ void Form1::connectHandlers()
     connect(c.mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
     connect(c.mnuClassicPages, &QAction::triggered, this, &Form1::mnuPages_Click);
     connect(c.mnuGalleryPages, &QAction::triggered, this, &Form1::mnuPages_Click);
+    connect(c.mnuOrderByName, &QAction::triggered, this, &Form1::mnuPages_Click);
+    connect(c.mnuOrderByDate, &QAction::triggered, this, &Form1::mnuPages_Click);
 
     connect(m_listing, &PictureListing::started, this, &Form1::listingStarted);
     connect(m_listing, &PictureListing::listed, this, &Form1::listingFinished);
@@ -189,6 +194,7 @@ void Form1::Command1_Click()
 {
     PageOptions options;
     options.style = m_controls.mnuGalleryPages->isChecked() ? PageStyle::Gallery : PageStyle::Classic;
+    options.order = m_controls.mnuOrderByDate->isChecked() ? PictureOrder::Date : PictureOrder::Name;
     if (!m_run->start(m_controls.Dir1->path(), options))
         return;
     setRunning(true);
@@ -208,7 +214,10 @@ void Form1::mnuAbout_Click()
 void Form1::mnuPages_Click()
 {
     // A settings failure costs only the choice at the next start.
-    m_settings.savePageStyle(m_controls.mnuGalleryPages->isChecked() ? PageStyle::Gallery : PageStyle::Classic);
+    const bool gallery = m_controls.mnuGalleryPages->isChecked();
+    m_settings.savePageStyle(gallery ? PageStyle::Gallery : PageStyle::Classic);
+    m_settings.savePictureOrder(m_controls.mnuOrderByDate->isChecked() ? PictureOrder::Date : PictureOrder::Name);
+    m_listing->setPicturesPerPage(gallery ? PageOptions::defaultGalleryPageSize : picturesPerPage);
 }
 
 void Form1::showThumbnailCount(qint64 count)
@@ -226,7 +235,7 @@ void Form1::runFinished(RunOutcome outcome, const QList<SkippedFile> &skipped, c
     setRunning(false); // ready for another run before the box is dismissed
     if (outcome == RunOutcome::Completed)
         m_boxes.show(this, MessageBoxes::Icon::Information, RunMessages::completedTitle(),
-                     RunMessages::completedText(skipped));
+                     RunMessages::completedText(skipped, m_run->olderPages()));
     else if (outcome == RunOutcome::Failed) // one line, whatever the names in it hold
         m_boxes.show(this, MessageBoxes::Icon::Critical, ProgramInfo::title(), NativeName::printable(failure));
     emit runEnded(outcome);

@@ -147,6 +147,19 @@ void addPagesMenu(QMainWindow *window, Form1Controls &c)
         styles->addAction(item);
     }
     c.mnuClassicPages->setChecked(true);
+    // The gallery's order: natural name order, or by date taken.
+    pages->addSeparator();
+    auto *orders = new QActionGroup(pages);
+    orders->setExclusive(true);
+    c.mnuOrderByName = pages->addAction(QStringLiteral("Gallery in name order"));
+    c.mnuOrderByName->setObjectName(QStringLiteral("mnuOrderByName"));
+    c.mnuOrderByDate = pages->addAction(QStringLiteral("Gallery in order of date taken"));
+    c.mnuOrderByDate->setObjectName(QStringLiteral("mnuOrderByDate"));
+    for (QAction *item : {c.mnuOrderByName, c.mnuOrderByDate}) {
+        item->setCheckable(true);
+        orders->addAction(item);
+    }
+    c.mnuOrderByName->setChecked(true);
 }
 
 } // namespace

@@ -42,6 +42,8 @@ struct Form1Controls {
     QAction *mnuAbout = nullptr;     // the menu bar's first item
     QAction *mnuClassicPages = nullptr; // in the "Pages" menu beside it, exclusive with
     QAction *mnuGalleryPages = nullptr; // the gallery item
+    QAction *mnuOrderByName = nullptr;  // then the gallery's order, exclusive with
+    QAction *mnuOrderByDate = nullptr;  // by date taken
 
     /** Creates the controls on client and the menu item on window's menu bar, in tab order. */
     static Form1Controls create(QMainWindow *window, QWidget *client);

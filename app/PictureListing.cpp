@@ -49,9 +49,17 @@ QString PictureListing::picturesCaption(qint64 count)
     return QStringLiteral("Number of pictures: ") + QString::number(count);
 }
 
-QString PictureListing::pagesCaption(qint64 count)
+QString PictureListing::pagesCaption(qint64 count, qint64 perPage)
 {
-    return QStringLiteral("Number of HTML pages: ") + QString::number(pageEstimate(count));
+    const qint64 pages = perPage == picturesPerPage ? pageEstimate(count) : (count + perPage - 1) / perPage;
+    return QStringLiteral("Number of HTML pages: ") + QString::number(pages);
+}
+
+void PictureListing::setPicturesPerPage(qint64 perPage)
+{
+    m_perPage = std::max<qint64>(1, perPage);
+    if (m_error.isEmpty())
+        showCount(m_model->rowCount());
 }
 
 void PictureListing::ListGiff(const QString &folder)
@@ -112,7 +120,7 @@ void PictureListing::finish()
 void PictureListing::showCount(qint64 count)
 {
     Captions::set(m_label1, picturesCaption(count));
-    Captions::set(m_label2, pagesCaption(count));
+    Captions::set(m_label2, pagesCaption(count, m_perPage));
 }
 
 void PictureListing::showError(const QString &error)

@@ -36,8 +36,11 @@ public:
     /** Returns "Number of pictures: " and count. */
     static QString picturesCaption(qint64 count);
 
-    /** Returns "Number of HTML pages: " and the number of pages count pictures fill. */
-    static QString pagesCaption(qint64 count);
+    /** Returns "Number of HTML pages: " and the number of pages count pictures fill, perPage a page. */
+    static QString pagesCaption(qint64 count, qint64 perPage = picturesPerPage);
+
+    /** Counts the pages at perPage pictures a page from now on (the gallery's pages hold more than ten). */
+    void setPicturesPerPage(qint64 perPage);
 
     /** Empties the list and lists folder's pictures into it. */
     void ListGiff(const QString &folder);
@@ -74,4 +77,5 @@ private:
     std::shared_ptr<std::atomic<bool>> m_cancel;
     QString m_folder;
     QString m_error;
+    qint64 m_perPage = picturesPerPage;
 };

@@ -38,6 +38,9 @@ public:
      */
     void cancelAndWait();
 
+    /** Returns the older pages the last run left as they were, as one line, or an empty text. */
+    QString olderPages() const { return m_notices.olderPages(); }
+
 signals:
     /** The number of pictures measured so far. */
     void counted(qint64 count);

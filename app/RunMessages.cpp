@@ -9,9 +9,11 @@ namespace {
 constexpr qsizetype listedAtMost = 15;
 } // namespace
 
-QString completedText(const QList<SkippedFile> &skipped)
+QString completedText(const QList<SkippedFile> &skipped, const QString &olderPages)
 {
     QString text = QStringLiteral("Completed");
+    if (!olderPages.isEmpty())
+        text += QStringLiteral("\n\nOlder pages left as they were: %1").arg(NativeName::printable(olderPages));
     if (skipped.isEmpty())
         return text;
     text += QStringLiteral("\n\nNot on the pages:");

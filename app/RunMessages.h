@@ -11,10 +11,11 @@ namespace RunMessages {
 inline QString completedTitle() { return QStringLiteral("HTML"); }
 
 /**
- * Returns "Completed", followed, when files were left off the pages, by a
+ * Returns "Completed", then the older pages left as they were when there
+ * are any (one line, as the command line says them), followed, when files were left off the pages, by a
  * line for each with its reason (the first few; then how many more). Control
  * characters in names are escaped, so each file takes exactly one line.
  */
-QString completedText(const QList<SkippedFile> &skipped);
+QString completedText(const QList<SkippedFile> &skipped, const QString &olderPages = {});
 
 } // namespace RunMessages

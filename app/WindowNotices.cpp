@@ -40,6 +40,12 @@ void WindowNotices::completed(const QList<SkippedFile> &skipped)
     m_skipped = skipped;
 }
 
+void WindowNotices::olderPagesLeft(const QString &pages)
+{
+    QMutexLocker lock(&m_mutex);
+    m_olderPages = pages;
+}
+
 void WindowNotices::failed(const QString &message)
 {
     QMutexLocker lock(&m_mutex);
@@ -52,6 +58,7 @@ void WindowNotices::reset()
     m_progress = {};
     m_skipped.clear();
     m_failure.clear();
+    m_olderPages.clear();
 }
 
 WindowNotices::Progress WindowNotices::takeProgress()
@@ -71,4 +78,10 @@ QString WindowNotices::failure() const
 {
     QMutexLocker lock(&m_mutex);
     return m_failure;
+}
+
+QString WindowNotices::olderPages() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_olderPages;
 }

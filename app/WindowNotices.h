@@ -32,6 +32,7 @@ public:
 
     void read(qint64 count, const QString &path) override;
     void thumbnailed(qint64 count) override;
+    void olderPagesLeft(const QString &pages) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
@@ -47,6 +48,9 @@ public:
     /** Returns the message of a failed run, or an empty text. */
     QString failure() const;
 
+    /** Returns the older pages the run left as they were, as one line, or an empty text. */
+    QString olderPages() const;
+
 signals:
     /** Emitted on the worker thread; connect it queued to the window. */
     void progressed();
@@ -56,6 +60,7 @@ private:
     Progress m_progress;
     QList<SkippedFile> m_skipped;
     QString m_failure;
+    QString m_olderPages;
     void signalProgress();
 
     std::atomic<bool> m_signalPending{false};

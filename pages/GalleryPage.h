@@ -1,31 +1,73 @@
 #pragma once
 
+#include "platform/PictureFacts.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QSize>
 #include <QString>
 
-/** One picture as a gallery page shows it. */
+/** One picture as the album shows it. */
 struct GalleryEntry {
     QString name;      // the picture's file name
     qint64 length = 0; // bytes
-    QString thumbnail; // file name inside the thumbnail folder
-    QSize size;        // the thumbnail's pixels
+    QSize shown;       // the picture's own size, as browsers show it
+    QSize small;       // its thumbnail's pixels
+    QSize large;       // its HiDPI thumbnail's pixels
+    QSize web;         // its copy's pixels; invalid when its page shows the picture itself
+    PictureFacts facts;
 };
 
 /**
- * The gallery page format: HTML5 in UTF-8, a grid of thumbnails that adapts
- * to the window's width with CSS alone, each linking to its picture.
+ * The album's pages: HTML5 in UTF-8, light or dark as the reader's system
+ * is. Index pages hold a grid of thumbnails that adapts to the window's width
+ * with CSS alone, each linking to its picture's page, which lives with the
+ * album's images in the one sub-folder the album adds.
  */
 namespace GalleryPage {
 
-/** The sub-folder of the picture folder that holds the thumbnails. */
-inline const QString thumbnailFolder = QStringLiteral("thumbnails");
+/** The one sub-folder of the picture folder that holds everything the album adds but its index pages. */
+inline const QString albumFolder = QStringLiteral("vimbrel");
+/** Inside it: thumbnails, thumbnails twice the side, copies, picture pages. */
+inline const QString smallFolder = QStringLiteral("small");
+inline const QString largeFolder = QStringLiteral("large");
+inline const QString webFolder = QStringLiteral("web");
+inline const QString pagesFolder = QStringLiteral("pages");
+/** Where earlier versions kept their thumbnails; a gallery run clears it. */
+inline const QString oldThumbnailFolder = QStringLiteral("thumbnails");
 
-/** Returns page number page of pages, titled folderName, showing entries. */
+/** Returns index page number page of pages, titled folderName, showing entries. */
 QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages);
+
+/** Where a picture stands in the album: for its page's links. */
+struct Place {
+    qint64 number = 0;     // 1 for the first picture
+    qint64 count = 0;      // pictures in the album
+    qint64 indexPage = 0;  // the index page that shows it
+    QString previous;      // the picture before it, or empty for the first
+    QString next;          // the picture after it, or empty for the last
+    QString previousImage; // what their pages show, from a picture page (shownImage())
+    QString nextImage;
+};
+
+/** Returns the path, from a picture page, of what it shows of entry: the copy, or the picture itself. */
+QString shownImage(const GalleryEntry &entry);
+
+/**
+ * Returns the page of entry in the album titled folderName: the picture
+ * fitted to the window, its name and caption, its facts, links to the pages
+ * before and after it and to its index page, and a link to the original.
+ * Plain links; a small script adds the arrow keys, Escape and swipes.
+ */
+QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, const Place &place);
+
+/** Returns the start of an album page, to its body: its title, extra head lines and its own style. */
+QByteArray head(const QByteArray &title, const char *style, const QByteArray &extra = {});
 
 /** Returns text escaped for HTML text and double-quoted attributes; controls shown as escapes. */
 QByteArray escaped(const QString &text);
+
+/** Returns path percent-encoded for an href or src: every byte a browser could misread. */
+QByteArray link(const QString &path);
 
 } // namespace GalleryPage

@@ -1,10 +1,10 @@
 #include "GalleryRun.h"
 
+#include "pages/AlbumMaking.h"
 #include "pages/GalleryPage.h"
+#include "pages/NaturalOrder.h"
 #include "pages/PageFormat.h"
-#include "pages/Thumbnail.h"
 #include "pages/ThumbnailIndex.h"
-#include "platform/DecodeBudget.h"
 #include "platform/FolderEnumeration.h"
 #include "platform/FolderHandle.h"
 #include "platform/PageOutput.h"
@@ -14,219 +14,170 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QThreadPool>
-#include <QFuture>
-#include <QPromise>
-#include <QThread>
 
-#include <memory>
+#include <algorithm>
 
 namespace {
 
-// What the thumbnails decoding at once may hold between them: a 24-megapixel
-// progressive photograph takes 72 to 144 MB while it decodes, and a run stays
-// well under 256 MB however many cores it has.
-constexpr qint64 decodeBudgetBytes = 160 * 1024 * 1024;
+using namespace GalleryPage;
 
-struct Job {
-    qsizetype entry = 0; // position in Gallery::entries
-    QString picture;     // file name in the picture folder
+/** The album's folders, each opened once, relative to the picture folder. */
+struct Album {
+    FolderHandle root;
+    AlbumFolders images;
+    FolderHandle pages;
+    QString error;
 };
 
-struct Made {
-    ThumbnailMade made;
-    bool tried = false; // false when the run stopped before this picture
+/** What each album folder holds now: its regular files, and the temporaries a killed run left. */
+struct Listing {
+    QSet<QString> files;
+    QStringList temporaries;
 };
 
 /** The run's working state: one value passed between its steps. */
 struct Gallery {
-    Gallery(const FolderHandle &folder, int box)
-        : pictures(folder)
-        , thumbnails(folder.subFolder(GalleryPage::thumbnailFolder, true))
-        , box(std::max(1, box))
+    Gallery(const FolderHandle &folder, const PageOptions &options)
+        : pictures(folder), sizes{std::max(1, options.thumbnailSize), std::max(0, options.webSize)}
     {
     }
 
     PictureFolder pictures;
-    FolderHandle thumbnails;
-    int box = 0;
-    QList<GalleryEntry> entries; // catalogue order; an invalid size means no thumbnail (yet)
-    QList<Job> jobs;
-    ThumbnailIndex loaded;
-    ThumbnailIndex index;
-    QList<SkippedFile> *skipped = nullptr;
+    AlbumSizes sizes;
+    Album album;
+    QList<GalleryEntry> entries; // catalogue order; an invalid small size means no images (yet)
+    QList<AlbumJob> jobs;
+    AlbumIndex loaded;
+    AlbumIndex index;
+    QHash<QString, Listing> listings; // by album folder name
 };
 
-struct ThumbnailListing {
-    QSet<QString> files; // regular files only: a link at a thumbnail's name is never taken for it
-    QStringList temporaries;
-};
-
-// A run killed while writing leaves "p1.jpg.jpg.Ab12Cd" or "index.json.Ab12Cd"
-// behind: the temporary of a thumbnail or of the index, never anything else.
+// A run killed while writing leaves "p1.jpg.jpg.Ab12Cd", "p1.jpg.htm.Ab12Cd"
+// or "index.json.Ab12Cd": a temporary of the album's, never anything else.
 bool isTemporary(const QString &name)
 {
     static const QRegularExpression temporary(
-        QStringLiteral(R"(^(.+\.(gif|jpg)\.jpg|[0-9a-f]{40}\.jpg|%1)\.[A-Za-z0-9]{%2}$)")
-            .arg(QRegularExpression::escape(QLatin1String(ThumbnailIndex::fileName)))
+        QStringLiteral(R"(^(.+\.(gif|jpg)\.(jpg|htm)|[0-9a-f]{40}\.(jpg|htm)|index\.json)\.[A-Za-z0-9]{%1}$)")
             .arg(PageBatch::temporarySuffixBytes - 1),
         QRegularExpression::CaseInsensitiveOption);
     return temporary.match(name).hasMatch();
 }
 
-ThumbnailListing listThumbnails(const FolderHandle &thumbnails)
+Listing listAndClear(const FolderHandle &folder)
 {
-    ThumbnailListing listing;
-    FolderEnumeration entries(thumbnails);
+    Listing listing;
+    FolderEnumeration entries(folder);
     while (auto entry = entries.next()) {
         if (entry->isRegular)
             listing.files.insert(entry->name);
         if (!entry->isFolder && isTemporary(entry->name))
             listing.temporaries.append(entry->name);
     }
+    for (const QString &temporary : std::as_const(listing.temporaries))
+        folder.removeFile(temporary); // one that cannot go now is cleared by a later run
     return listing;
 }
 
-bool isUpToDate(const ThumbnailRecord *known, const GalleryEntry &entry, const FileStamp &stamp,
-                const QSet<QString> &present)
+Album openAlbum(const FolderHandle &folder)
 {
-    return known && known->stamp == stamp && known->thumbnail == entry.thumbnail && known->size.isValid()
-        && present.contains(entry.thumbnail);
+    Album album;
+    album.root = folder.subFolder(albumFolder, true);
+    album.images = {album.root.subFolder(smallFolder, true), album.root.subFolder(largeFolder, true),
+                    album.root.subFolder(webFolder, true)};
+    album.pages = album.root.subFolder(pagesFolder, true);
+    for (const FolderHandle *opened : {&album.root, &album.images.small, &album.images.large, &album.images.web, &album.pages}) {
+        if (!opened->isOpen()) {
+            album.error = QStringLiteral("Cannot make the folder %1: %2")
+                              .arg(QDir::toNativeSeparators(opened->path()), opened->error());
+            break;
+        }
+    }
+    return album;
 }
 
-void plan(Gallery &gallery, const CatalogueBuild &build, const QSet<QString> &present)
+// Earlier versions kept 256-pixel thumbnails in thumbnails/; the album's are
+// made anew with their HiDPI twins, so the old ones go: those its index names
+// as the program named them, its index and its temporaries, then the folder if
+// that leaves it empty. Nothing else in it is touched.
+void clearOldThumbnails(const FolderHandle &folder)
+{
+    const FolderHandle old = folder.subFolder(oldThumbnailFolder, false);
+    if (!old.isOpen() || !old.has(QString::fromLatin1(ThumbnailIndex::fileName)))
+        return;
+    const ThumbnailIndex index = ThumbnailIndex::load(old, PageOptions::defaultThumbnailSize);
+    for (const ThumbnailRecord &record : index.records)
+        old.removeFile(record.thumbnail);
+    listAndClear(old);
+    if (old.removeFile(QString::fromLatin1(ThumbnailIndex::fileName)).isEmpty())
+        folder.removeEmptyFolder(oldThumbnailFolder);
+}
+
+bool present(const Gallery &gallery, const QString &folder, const QString &name)
+{
+    return gallery.listings.value(folder).files.contains(name);
+}
+
+bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp)
+{
+    const QString file = thumbnailName(name);
+    return known.stamp == stamp && stamp != FileStamp{} && known.small.isValid() && known.large.isValid()
+        && present(gallery, smallFolder, file) && present(gallery, largeFolder, file)
+        && (!known.web.isValid() || present(gallery, webFolder, file));
+}
+
+GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord &known)
+{
+    return {record.FileName, record.FileSize.toLongLong(), shown, known.small, known.large, known.web, known.facts};
+}
+
+void plan(Gallery &gallery, const CatalogueBuild &build)
 {
     const PictureCatalogue &catalogue = build.catalogue;
     for (qint64 i = 0; i < catalogue.count(); ++i) {
         const Class1 &record = catalogue.at(i);
-        GalleryEntry entry{record.FileName, record.FileSize.toLongLong(), thumbnailName(record.FileName), {}};
+        const QSize shown(record.imLargeur - 2 * holderBorder, record.imHauteur - 2 * holderBorder);
         const auto known = gallery.loaded.records.constFind(record.FileName);
-        if (isUpToDate(known == gallery.loaded.records.cend() ? nullptr : &*known, entry,
-                       build.stamps.value(record.FileName), present))
-            entry.size = known->size;
-        else
-            gallery.jobs.append({gallery.entries.size(), record.FileName});
-        gallery.entries.append(entry);
+        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName))) {
+            gallery.entries.append(entryOf(record, shown, *known));
+        } else {
+            gallery.entries.append(entryOf(record, shown, {}));
+            gallery.jobs.append({record.FileName});
+        }
     }
 }
 
-// Takes one finished thumbnail into the entries and the index; returns the message when the run must stop.
-QString take(Gallery &gallery, const Job &job, const ThumbnailMade &made)
+void take(Gallery &gallery, const AlbumMade &made, QList<SkippedFile> &skipped)
 {
-    GalleryEntry &entry = gallery.entries[job.entry];
-    if (made.error.isEmpty()) {
-        entry.size = made.size;
-        gallery.index.records.insert(entry.name, {made.stamp, entry.thumbnail, made.size});
-        return {};
+    for (GalleryEntry &entry : gallery.entries) {
+        const auto it = made.records.constFind(entry.name);
+        if (it == made.records.cend())
+            continue;
+        entry.small = it->small;
+        entry.large = it->large;
+        entry.web = it->web;
+        entry.facts = it->facts;
+        gallery.index.records.insert(entry.name, *it);
     }
-    gallery.index.records.remove(entry.name);
-    if (made.fatal)
-        return made.error;
-    gallery.skipped->append({entry.name, made.error});
-    return {};
+    for (const SkippedFile &file : made.skipped)
+        gallery.index.records.remove(file.name);
+    skipped += made.skipped;
 }
 
-struct Making {
-    QString failure;
-    bool cancelled = false;
-};
-
-/** What the thumbnail tasks share; it outlives them all. */
-struct Shared {
-    Shared(const Gallery &gallery, const std::atomic<bool> *cancel) : gallery(gallery), cancel(cancel) {}
-
-    const Gallery &gallery;
-    DecodeBudget budget{decodeBudgetBytes};
-    std::atomic<bool> stop{false}; // set by a failure or a cancel: the tasks left do nothing
-    const std::atomic<bool> *cancel;
-};
-
-Made makeOne(const Job &job, Shared &shared)
+// Date taken, or else the file's modification time; ties, and pictures without either, by name.
+void order(QList<GalleryEntry> &shown, PictureOrder order, const QHash<QString, FileStamp> &stamps)
 {
-    if (shared.cancel && shared.cancel->load())
-        shared.stop.store(true);
-    if (shared.stop.load())
-        return {};
-    const Gallery &gallery = shared.gallery;
-    Made made{makeThumbnail(gallery.pictures, job.picture, gallery.thumbnails, gallery.box, shared.budget, &shared.stop),
-              true};
-    if (made.made.stopped)
-        return {};
-    if (made.made.fatal)
-        shared.stop.store(true);
-    return made;
-}
-
-// One picture per task over a pool of all cores (QPromise keeps the core on
-// Qt Core alone); results are taken in order on this thread, so the notices
-// come from one thread only.
-QList<QFuture<Made>> startThumbnails(QThreadPool &pool, Shared &shared)
-{
-    QList<QFuture<Made>> futures;
-    futures.reserve(shared.gallery.jobs.size());
-    for (const Job &job : shared.gallery.jobs) {
-        auto promise = std::make_shared<QPromise<Made>>();
-        promise->start(); // before the wait: a future not yet started has no result to wait for
-        futures.append(promise->future());
-        pool.start([promise, job, &shared] {
-            promise->addResult(makeOne(job, shared));
-            promise->finish();
+    if (order == PictureOrder::Date) {
+        const auto when = [&](const GalleryEntry &entry) {
+            return entry.facts.taken.isValid() ? entry.facts.taken.toMSecsSinceEpoch()
+                                               : stamps.value(entry.name).modifiedNs / 1000000;
+        };
+        std::stable_sort(shown.begin(), shown.end(), [&](const GalleryEntry &a, const GalleryEntry &b) {
+            const qint64 x = when(a), y = when(b);
+            return x != y ? x < y : naturalLess(a.name, b.name);
         });
+    } else {
+        std::sort(shown.begin(), shown.end(), [](const GalleryEntry &a, const GalleryEntry &b) { return naturalLess(a.name, b.name); });
     }
-    return futures;
-}
-
-Making makeThumbnails(Gallery &gallery, RunNotices &notices, const std::atomic<bool> *cancel)
-{
-    Shared shared(gallery, cancel);
-    QThreadPool pool;
-    pool.setMaxThreadCount(QThread::idealThreadCount());
-    const QList<QFuture<Made>> futures = startThumbnails(pool, shared);
-    qint64 ready = gallery.entries.size() - gallery.jobs.size();
-    notices.thumbnailed(ready);
-    Making making;
-    for (qsizetype i = 0; i < futures.size(); ++i) {
-        const Made made = futures.at(i).result();
-        if (!made.tried) {
-            making.cancelled = making.failure.isEmpty();
-            continue;
-        }
-        if (QString failure = take(gallery, gallery.jobs.at(i), made.made); !failure.isEmpty() && making.failure.isEmpty())
-            making.failure = failure;
-        else if (made.made.error.isEmpty())
-            notices.thumbnailed(++ready);
-    }
-    return making;
-}
-
-// Thumbnails the index knows of whose picture is no longer on the pages; only those are removed.
-void removeOrphans(Gallery &gallery)
-{
-    QSet<QString> shown;
-    QSet<QString> kept;
-    for (const GalleryEntry &entry : std::as_const(gallery.entries)) {
-        if (entry.size.isValid()) {
-            shown.insert(entry.name);
-            kept.insert(entry.thumbnail);
-        }
-    }
-    const QHash<QString, ThumbnailRecord> &known = gallery.loaded.records;
-    for (auto it = known.begin(); it != known.end(); ++it) {
-        if (shown.contains(it.key()))
-            continue;
-        gallery.index.records.remove(it.key());
-        // A thumbnail that cannot be removed now stays known, to be removed by a later run.
-        if (!kept.contains(it->thumbnail) && !gallery.thumbnails.removeFile(it->thumbnail).isEmpty())
-            gallery.index.records.insert(it.key(), it.value());
-    }
-}
-
-QString saveIndex(const Gallery &gallery)
-{
-    if (gallery.index.records == gallery.loaded.records)
-        return {};
-    return writeWholeFile(gallery.thumbnails, QString::fromLatin1(ThumbnailIndex::fileName),
-                          gallery.index.serialized(gallery.box));
 }
 
 QString folderTitle(const QString &folder)
@@ -235,16 +186,46 @@ QString folderTitle(const QString &folder)
     return name.isEmpty() ? QDir::toNativeSeparators(folder) : name;
 }
 
-GalleryOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &notices, const std::atomic<bool> *cancel)
+// Every picture's page, written only where its bytes changed: a digest of
+// what was last written stands in for reading it back.
+GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
+                                 RunNotices &notices, const std::atomic<bool> *cancel)
 {
-    QList<GalleryEntry> shown;
-    for (const GalleryEntry &entry : gallery.entries) {
-        if (entry.size.isValid())
-            shown.append(entry);
+    PageBatch batch(gallery.album.pages);
+    QHash<QString, quint64> written;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (cancel && cancel->load())
+            return {RunOutcome::Cancelled}; // the batch removes its temporaries; no page is touched
+        const GalleryEntry &entry = shown.at(i);
+        const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
+        const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
+        const Place place{i + 1, shown.size(), i / pageSize + 1, before ? before->name : QString(),
+                          after ? after->name : QString(), before ? shownImage(*before) : QString(),
+                          after ? shownImage(*after) : QString()};
+        const QByteArray bytes = picturePage(title, entry, place);
+        const quint64 digest = qHashBits(bytes.constData(), std::size_t(bytes.size()), 0);
+        const QString name = pageName(entry.name);
+        if (gallery.index.records.value(entry.name).page == digest && present(gallery, pagesFolder, name))
+            continue;
+        if (QString error = batch.stage(name, bytes); !error.isEmpty()) {
+            notices.failed(error);
+            return {RunOutcome::Failed};
+        }
+        written.insert(entry.name, digest);
     }
+    if (QString error = batch.commit(); !error.isEmpty()) {
+        notices.failed(error);
+        return {RunOutcome::Failed};
+    }
+    for (auto it = written.begin(); it != written.end(); ++it)
+        gallery.index.records[it.key()].page = it.value();
+    return {};
+}
+
+GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
+                               int pageSize, RunNotices &notices, const std::atomic<bool> *cancel)
+{
     const qint64 pages = (shown.size() + pageSize - 1) / pageSize;
-    const FolderHandle &folder = gallery.pictures.handle();
-    const QString title = folderTitle(folder.path());
     PageBatch batch(folder);
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
@@ -265,37 +246,100 @@ GalleryOutcome writePages(const Gallery &gallery, int pageSize, RunNotices &noti
     return {RunOutcome::Completed, pages};
 }
 
+// The files of pictures no longer in the album; a file that cannot go now
+// stays known, to go in a later run.
+void removeOrphans(Gallery &gallery, const QList<GalleryEntry> &shown)
+{
+    QSet<QString> kept;
+    for (const GalleryEntry &entry : shown)
+        kept.insert(entry.name);
+    const Album &album = gallery.album;
+    for (auto it = gallery.loaded.records.cbegin(); it != gallery.loaded.records.cend(); ++it) {
+        if (kept.contains(it.key()))
+            continue;
+        const QString image = thumbnailName(it.key());
+        bool gone = true;
+        for (const FolderHandle *folder : {&album.images.small, &album.images.large, &album.images.web})
+            gone = folder->removeFile(image).isEmpty() && gone;
+        gone = album.pages.removeFile(pageName(it.key())).isEmpty() && gone;
+        if (gone)
+            gallery.index.records.remove(it.key());
+    }
+}
+
+QString saveIndex(const Gallery &gallery)
+{
+    if (gallery.index.records == gallery.loaded.records)
+        return {};
+    return writeWholeFile(gallery.album.root, QString::fromLatin1(AlbumIndex::fileName), gallery.index.serialized(gallery.sizes));
+}
+
+GalleryOutcome failed(RunNotices &notices, const QString &message)
+{
+    notices.failed(message);
+    return {RunOutcome::Failed};
+}
+
+// Makes what is new or changed; the images are flushed before the index
+// vouches for them, and what was made before a stop is kept for the next run.
+GalleryOutcome makeImages(Gallery &gallery, CatalogueBuild &build, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    const AlbumMade made = makeAlbum(gallery.pictures, gallery.album.images, gallery.sizes, gallery.jobs,
+                                     gallery.entries.size() - gallery.jobs.size(), notices, cancel);
+    take(gallery, made, build.skipped);
+    if (!made.records.isEmpty()) {
+        if (QString error = flushFileSystem(gallery.album.root); !error.isEmpty())
+            return failed(notices, error);
+    }
+    if (!made.failure.isEmpty() || made.cancelled) {
+        const QString indexError = saveIndex(gallery);
+        if (made.cancelled)
+            return {RunOutcome::Cancelled};
+        return failed(notices, made.failure.isEmpty() ? indexError : made.failure);
+    }
+    return {};
+}
+
 } // namespace
 
 GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
                           const std::atomic<bool> *cancel, const PageOptions &options)
 {
-    // No thumbnail folder is made for a folder without pictures.
-    if (build.catalogue.isEmpty() && !folder.has(GalleryPage::thumbnailFolder))
+    // No album folder is made for a folder without pictures.
+    if (build.catalogue.isEmpty() && !folder.has(albumFolder) && !folder.has(oldThumbnailFolder))
         return {};
-    Gallery gallery(folder, options.thumbnailSize);
-    gallery.skipped = &build.skipped;
-    if (!gallery.thumbnails.isOpen()) {
-        notices.failed(QStringLiteral("Cannot make the folder %1: %2")
-                           .arg(QDir::toNativeSeparators(gallery.thumbnails.path()), gallery.thumbnails.error()));
-        return {RunOutcome::Failed};
-    }
-    const ThumbnailListing listing = listThumbnails(gallery.thumbnails);
-    for (const QString &temporary : listing.temporaries)
-        gallery.thumbnails.removeFile(temporary); // one left is cleared by the next run
-    gallery.loaded = ThumbnailIndex::load(gallery.thumbnails, gallery.box);
+    Gallery gallery(folder, options);
+    gallery.album = openAlbum(folder);
+    if (!gallery.album.error.isEmpty())
+        return failed(notices, gallery.album.error);
+    clearOldThumbnails(folder);
+    for (const auto &[name, handle] : {std::pair{smallFolder, &gallery.album.images.small}, {largeFolder, &gallery.album.images.large},
+                                       {webFolder, &gallery.album.images.web}, {pagesFolder, &gallery.album.pages}})
+        gallery.listings.insert(name, listAndClear(*handle));
+    listAndClear(gallery.album.root);
+    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes);
     gallery.index = gallery.loaded;
-    plan(gallery, build, listing.files);
-    const Making making = makeThumbnails(gallery, notices, cancel);
-    if (making.failure.isEmpty() && !making.cancelled)
-        removeOrphans(gallery);
-    // What was made before a stop is kept, so the next run need not make it again.
-    const QString indexError = saveIndex(gallery);
-    if (making.cancelled)
-        return {RunOutcome::Cancelled};
-    if (!making.failure.isEmpty() || !indexError.isEmpty()) {
-        notices.failed(making.failure.isEmpty() ? indexError : making.failure);
-        return {RunOutcome::Failed};
+    plan(gallery, build);
+    if (const GalleryOutcome made = makeImages(gallery, build, notices, cancel); made.outcome != RunOutcome::Completed)
+        return made;
+
+    QList<GalleryEntry> shown;
+    for (const GalleryEntry &entry : std::as_const(gallery.entries)) {
+        if (entry.small.isValid())
+            shown.append(entry);
     }
-    return writePages(gallery, std::max(1, options.galleryPageSize), notices, cancel);
+    order(shown, options.order, build.stamps);
+    const QString title = folderTitle(folder.path());
+    const int pageSize = std::max(1, options.galleryPageSize);
+    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, notices, cancel);
+        pages.outcome != RunOutcome::Completed) {
+        saveIndex(gallery);
+        return pages;
+    }
+    const GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, notices, cancel);
+    if (written.outcome == RunOutcome::Completed)
+        removeOrphans(gallery, shown);
+    if (const QString error = saveIndex(gallery); !error.isEmpty() && written.outcome == RunOutcome::Completed)
+        return failed(notices, error);
+    return written;
 }

@@ -7,14 +7,16 @@
 class FolderHandle;
 
 /**
- * Writes the gallery pages of the open folder from build: thumbnails made in the
- * sub-folder thumbnails/ for the pictures that are new or changed since the
- * last gallery run, thumbnails of pictures that are gone removed, then pages
- * index1.htm, index2.htm, ... of options.galleryPageSize thumbnails each.
- * Pictures whose thumbnail cannot be made join build.skipped. Runs on any
- * thread and makes thumbnails on all cores; cancel is checked between
- * pictures and between pages. A failure is reported through notices; a
- * completed run is left to the caller to report, with the pages written.
+ * Writes the gallery pages of the open folder from build: an album in its
+ * sub-folder vimbrel/ (thumbnails, HiDPI thumbnails, web-size copies and a
+ * page for every picture, made again only for pictures that are new or
+ * changed since the last gallery run, and removed for pictures that are
+ * gone), then index pages index1.htm, index2.htm, ... of
+ * options.galleryPageSize thumbnails each, in options.order. Pictures whose
+ * images cannot be made join build.skipped. Runs on any thread and makes
+ * images on all cores; cancel is checked between pictures and between pages.
+ * A failure is reported through notices; a completed run is left to the
+ * caller to report, with the pages written.
  */
 struct GalleryOutcome {
     RunOutcome outcome = RunOutcome::Completed;

@@ -1,6 +1,6 @@
 #include "ThumbnailIndex.h"
 
-#include "pages/Thumbnail.h"
+#include "pages/AlbumImages.h"
 #include "platform/FolderHandle.h"
 #include "platform/PictureFolder.h"
 
@@ -59,7 +59,7 @@ ThumbnailIndex ThumbnailIndex::load(const FolderHandle &thumbnailFolder, int box
     const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
     for (auto it = pictures.begin(); it != pictures.end(); ++it) {
         const ThumbnailRecord record = fromJson(it.value().toArray(), version);
-        if (record.thumbnail == thumbnailName(it.key()))
+        if (isPlainName(it.key()) && record.thumbnail == thumbnailName(it.key()))
             index.records.insert(it.key(), record);
     }
     return index;

@@ -132,6 +132,11 @@ QString FolderHandle::removeFile(const QString &name) const
     return cannotRemove(*this, name, errno == EISDIR ? QStringLiteral("It is a folder.") : qt_error_string(errno));
 }
 
+bool FolderHandle::removeEmptyFolder(const QString &name) const
+{
+    return isOpen() && unlinkat(descriptor(), NativeName::encode(name).constData(), AT_REMOVEDIR) == 0;
+}
+
 QString FolderHandle::lockForRun() const
 {
     if (!isOpen())
@@ -206,6 +211,12 @@ QString FolderHandle::removeFile(const QString &name) const
         return cannotRemove(*this, name, QStringLiteral("It is a folder."));
     return QFile::remove(info.filePath()) ? QString()
                                           : cannotRemove(*this, name, QStringLiteral("The system refused to remove it."));
+}
+
+bool FolderHandle::removeEmptyFolder(const QString &name) const
+{
+    const QFileInfo info(QDir(m_path).filePath(name));
+    return isOpen() && !info.isSymLink() && QDir(m_path).rmdir(name);
 }
 
 QString FolderHandle::lockForRun() const

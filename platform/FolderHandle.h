@@ -50,6 +50,9 @@ public:
      */
     QString removeFile(const QString &name) const;
 
+    /** Removes the empty sub-folder name, never through a link; returns false when it cannot. */
+    bool removeEmptyFolder(const QString &name) const;
+
     /**
      * Takes this folder for one run: an advisory lock on the open folder that
      * the system drops when the handle closes or the process dies, so a

@@ -243,11 +243,11 @@ QString PageBatch::stage(const QString &name, const QByteArray &contents)
 // renamed, so after a power cut a renamed page is whole; a page not yet
 // renamed keeps its old bytes; the folder is flushed before the caller says
 // "Completed", so the renames themselves survive.
-QString PageBatch::commit()
+QString PageBatch::commit(Flush flush)
 {
     if (d->staged.isEmpty())
         return {};
-    if (!d->flushStaged()) {
+    if (flush == Flush::Now && !d->flushStaged()) {
         const QString reason = systemReason(errno);
         const QString name = NativeName::decode(d->staged.first().name);
         d->removeStaged();
@@ -268,8 +268,20 @@ QString PageBatch::commit()
             return cannotWrite(d->folder, NativeName::decode(page.name), reason);
         }
     }
-    if (fsync(d->dir) != 0 && errno != EINVAL)
+    if (flush == Flush::Now && fsync(d->dir) != 0 && errno != EINVAL)
         return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(d->folder.path()), systemReason(errno));
+    return {};
+}
+
+QString flushFileSystem(const FolderHandle &folder)
+{
+#ifdef Q_OS_LINUX
+    if (folder.isOpen() && syncfs(folder.descriptor()) != 0)
+        return QStringLiteral("Cannot write in %1: %2").arg(QDir::toNativeSeparators(folder.path()), systemReason(errno));
+#else
+    Q_UNUSED(folder);
+    ::sync();
+#endif
     return {};
 }
 
@@ -316,7 +328,12 @@ QString PageBatch::stage(const QString &name, const QByteArray &contents)
     return {};
 }
 
-QString PageBatch::commit()
+QString PageBatch::commit(Flush)
+{
+    return {};
+}
+
+QString flushFileSystem(const FolderHandle &)
 {
     return {};
 }
@@ -328,12 +345,12 @@ PageBatch::PageBatch(const QString &folder)
 {
 }
 
-QString writeWholeFile(const FolderHandle &folder, const QString &name, const QByteArray &contents)
+QString writeWholeFile(const FolderHandle &folder, const QString &name, const QByteArray &contents, Flush flush)
 {
     PageBatch batch(folder);
     if (QString error = batch.stage(name, contents); !error.isEmpty())
         return error;
-    return batch.commit();
+    return batch.commit(flush);
 }
 
 QString writeWholeFile(const QString &path, const QByteArray &contents)

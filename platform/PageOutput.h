@@ -9,6 +9,12 @@
 class FolderHandle;
 
 /**
+ * When what a write put in place is made durable: at once, or by a later
+ * flushFileSystem() made before anything that vouches for it is written.
+ */
+enum class Flush { Now, Later };
+
+/**
  * Writes the pages of one folder whole or not at all, with one flush for
  * all of them. Each page goes to a temporary file beside it; commit() makes
  * every temporary durable with one flush of the file system, renames each
@@ -37,8 +43,12 @@ public:
     /** Writes contents for the page name to a temporary file; returns an empty text or the reason. */
     QString stage(const QString &name, const QByteArray &contents);
 
-    /** Puts every staged page in place; returns an empty text or the reason. */
-    QString commit();
+    /**
+     * Puts every staged page in place; returns an empty text or the reason.
+     * With Flush::Later, nothing is flushed: after a power cut a page put in
+     * place may be empty until the caller's flushFileSystem() has run.
+     */
+    QString commit(Flush flush = Flush::Now);
 
 private:
     struct Private;
@@ -49,4 +59,8 @@ private:
 QString writeWholeFile(const QString &path, const QByteArray &contents);
 
 /** Writes contents to the file name in folder as writeWholeFile() does. */
-QString writeWholeFile(const FolderHandle &folder, const QString &name, const QByteArray &contents);
+QString writeWholeFile(const FolderHandle &folder, const QString &name, const QByteArray &contents,
+                       Flush flush = Flush::Now);
+
+/** Makes everything written on folder's file system durable; returns an empty text or the reason. */
+QString flushFileSystem(const FolderHandle &folder);

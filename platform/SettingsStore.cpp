@@ -11,6 +11,9 @@ const QString keyName = QStringLiteral("Path");
 const QString styleKey = QStringLiteral("PageStyle");
 const QString galleryValue = QStringLiteral("Gallery");
 const QString classicValue = QStringLiteral("Classic");
+const QString orderKey = QStringLiteral("Order");
+const QString dateValue = QStringLiteral("Date");
+const QString nameValue = QStringLiteral("Name");
 
 // A fresh QSettings per use: cheap, and safe when the run saves from a worker thread.
 std::unique_ptr<QSettings> openSettings(const QString &iniFile)
@@ -53,6 +56,21 @@ bool QSettingsStore::savePageStyle(PageStyle style)
     const auto settings = openSettings(m_iniFile);
     settings->setValue(groupName + QLatin1Char('/') + styleKey,
                        style == PageStyle::Gallery ? galleryValue : classicValue);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+PictureOrder QSettingsStore::pictureOrder() const
+{
+    const auto settings = openSettings(m_iniFile);
+    return settings->value(groupName + QLatin1Char('/') + orderKey).toString() == dateValue ? PictureOrder::Date
+                                                                                          : PictureOrder::Name;
+}
+
+bool QSettingsStore::savePictureOrder(PictureOrder order)
+{
+    const auto settings = openSettings(m_iniFile);
+    settings->setValue(groupName + QLatin1Char('/') + orderKey, order == PictureOrder::Date ? dateValue : nameValue);
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

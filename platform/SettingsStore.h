@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PageStyle.h"
+#include "platform/PictureOrder.h"
 
 #include <QString>
 
@@ -21,12 +22,19 @@ public:
 
     /** Stores style for the next start; returns false when it could not be saved. */
     virtual bool savePageStyle(PageStyle) { return false; }
+
+    /** Returns the gallery's order chosen in the window; by name unless another is stored. */
+    virtual PictureOrder pictureOrder() const { return PictureOrder::Name; }
+
+    /** Stores order for the next start; returns false when it could not be saved. */
+    virtual bool savePictureOrder(PictureOrder) { return false; }
 };
 
 /**
  * The settings entry kept through QSettings: organisation and application
- * "Vimbrel", group "Divers", keys "Path" and "PageStyle" ("Classic" or
- * "Gallery"; absent or anything else reads as classic). An ini file name, when given,
+ * "Vimbrel", group "Divers", keys "Path", "PageStyle" ("Classic" or
+ * "Gallery"; absent or anything else reads as classic) and "Order" ("Name"
+ * or "Date"; absent or anything else reads as by name). An ini file name, when given,
  * replaces the user's store (tests use it). Safe to use from any thread.
  */
 class QSettingsStore : public SettingsStore
@@ -38,6 +46,8 @@ public:
     bool savePath(const QString &folder) override;
     PageStyle pageStyle() const override;
     bool savePageStyle(PageStyle style) override;
+    PictureOrder pictureOrder() const override;
+    bool savePictureOrder(PictureOrder order) override;
 
 private:
     QString m_iniFile;

@@ -1,6 +1,6 @@
 // Gallery pages with thumbnails: the pages, the thumbnails, re-runs and links.
 #include "pages/GenerationRun.h"
-#include "pages/Thumbnail.h"
+#include "pages/AlbumImages.h"
 #include "platform/DecodeBudget.h"
 #include "platform/FolderHandle.h"
 #include "platform/PictureFolder.h"
@@ -27,19 +27,22 @@
 namespace {
 
 struct PageThumbnail {
-    QString link;      // the href around the thumbnail
-    QString source;    // the thumbnail's src, relative to the page
-    QSize size;        // width and height the page gives
+    QString link;   // the href around the thumbnail
+    QString source; // the thumbnail's src, relative to the page
+    QString twice;  // its 2x candidate in srcset, or empty
+    QSize size;     // width and height the page gives
 };
 
 QList<PageThumbnail> thumbnailsOf(const QByteArray &page)
 {
     static const QRegularExpression figure(QStringLiteral(
-        "<a href=\"([^\"]*)\"><img src=\"([^\"]*)\" width=\"(\\d+)\" height=\"(\\d+)\" alt=\"[^\"]*\" loading=\"lazy\"></a>"));
+        "<a href=\"([^\"]*)\"><img src=\"([^\"]*)\"(?: srcset=\"([^\"]*) 2x\")? width=\"(\\d+)\" height=\"(\\d+)\" "
+        "alt=\"[^\"]*\" loading=\"lazy\"></a>"));
     QList<PageThumbnail> found;
     for (auto it = figure.globalMatch(QString::fromUtf8(page)); it.hasNext();) {
         const auto match = it.next();
-        found.append({match.captured(1), match.captured(2), QSize(match.captured(3).toInt(), match.captured(4).toInt())});
+        found.append({match.captured(1), match.captured(2), match.captured(3),
+                      QSize(match.captured(4).toInt(), match.captured(5).toInt())});
     }
     return found;
 }
@@ -94,7 +97,7 @@ class GalleryTest : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_temp;
     QString path(const QString &name) const { return m_temp->filePath(name); }
-    QString thumbnail(const QString &picture) const { return path(QStringLiteral("thumbnails/") + picture + ".jpg"); }
+    QString thumbnail(const QString &picture) const { return path(QStringLiteral("vimbrel/small/") + picture + ".jpg"); }
 
     RunOutcome runGallery(PageFiles::Recorder &notices, int pageSize = PageOptions::defaultGalleryPageSize)
     {
@@ -157,9 +160,12 @@ private slots:
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices, 48), RunOutcome::Completed);
         const QByteArray page = PageFiles::pages(m_temp->path()).value(QStringLiteral("index1.htm"));
-        for (const char *href : {"href=\"c%3Aphoto.jpg\"", "href=\"http%3Ax.gif\"", "href=\"%20lead.gif\""})
+        for (const char *href : {"href=\"vimbrel/pages/c%3Aphoto.jpg.htm\"", "href=\"vimbrel/pages/http%3Ax.gif.htm\"",
+                                 "href=\"vimbrel/pages/%20lead.gif.htm\""})
             QVERIFY2(page.contains(href), href);
         QVERIFY(!page.contains("href=\"c:"));
+        const QByteArray picture = TestPictures::readFile(path("vimbrel/pages/c:photo.jpg.htm"));
+        QVERIFY2(picture.contains("href=\"../../c%3Aphoto.jpg\" download"), picture.constData());
     }
 
     void thumbnailsMatchTheirPages()
@@ -173,10 +179,17 @@ private slots:
         const QList<PageThumbnail> shown = thumbnailsOf(TestPictures::readFile(path("index1.htm")));
         QCOMPARE(shown.size(), 5);
         for (const PageThumbnail &entry : shown) {
-            QVERIFY(entry.source.startsWith("thumbnails/"));
+            QVERIFY(entry.source.startsWith("vimbrel/small/"));
             QCOMPARE(QImageReader(path(entry.source)).size(), entry.size);
             QVERIFY(QFile::exists(path(entry.link)));
             QVERIFY(entry.size.width() <= 256 && entry.size.height() <= 256);
+            // Twice the pixels where the picture has them, as many as it has where it has not.
+            QImageReader original(path(entry.link.section('/', -1).chopped(4)));
+            original.setAutoTransform(true);
+            const QSize shown = original.read().size();
+            const QSize twice = entry.twice.isEmpty() ? entry.size : QImageReader(path(entry.twice)).size();
+            QCOMPARE(twice, fittedSize(shown, 512));
+            QCOMPARE(entry.twice.isEmpty(), twice == entry.size);
         }
         QCOMPARE(QImageReader(thumbnail("small.gif")).size(), QSize(40, 30)); // never enlarged
         QCOMPARE(QImageReader(thumbnail("turned.jpg")).size(), QSize(192, 256)); // upright, so portrait
@@ -238,14 +251,16 @@ private slots:
         const QImage still(thumbnail("anim.gif"));
         QCOMPARE(still.size(), QSize(60, 40));
         QVERIFY(qRed(still.pixel(30, 20)) > 200 && qBlue(still.pixel(30, 20)) < 60);
-        QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).first().link, QStringLiteral("anim.gif"));
+        QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).first().link, QStringLiteral("vimbrel/pages/anim.gif.htm"));
+        // Its page shows the animation itself.
+        QVERIFY(TestPictures::readFile(path("vimbrel/pages/anim.gif.htm")).contains("<img src=\"../../anim.gif\""));
     }
 
     void rerunTouchesOnlyNewAndChanged()
     {
         writePictures(4);
-        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
-        QVERIFY(TestPictures::writeFile(path("thumbnails/mine.jpg"), "the user's own file"));
+        QVERIFY(QDir(m_temp->path()).mkpath("vimbrel/small"));
+        QVERIFY(TestPictures::writeFile(path("vimbrel/small/mine.jpg"), "the user's own file"));
         PageFiles::Recorder first;
         QCOMPARE(runGallery(first), RunOutcome::Completed);
         // Marks every thumbnail with an old time: a thumbnail made again gets a new one.
@@ -267,9 +282,11 @@ private slots:
         QCOMPARE(QImageReader(thumbnail("p01.jpg")).size(), QSize(128, 256));
         QVERIFY(QFile::exists(thumbnail("p09.jpg")));
         QVERIFY(!QFile::exists(thumbnail("p02.jpg")));
-        QCOMPARE(TestPictures::readFile(path("thumbnails/mine.jpg")), QByteArray("the user's own file"));
-        QStringList expected{"index.json", "mine.jpg", "p00.jpg.jpg", "p01.jpg.jpg", "p03.jpg.jpg", "p09.jpg.jpg"};
-        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(TestPictures::readFile(path("vimbrel/small/mine.jpg")), QByteArray("the user's own file"));
+        QStringList expected{"mine.jpg", "p00.jpg.jpg", "p01.jpg.jpg", "p03.jpg.jpg", "p09.jpg.jpg"};
+        QCOMPARE(QDir(path("vimbrel/small")).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(QDir(path("vimbrel/pages")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"p00.jpg.htm", "p01.jpg.htm", "p03.jpg.htm", "p09.jpg.htm"}));
         QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).size(), 4);
     }
 
@@ -288,41 +305,43 @@ private slots:
     {
         writePictures(2);
         QTemporaryDir elsewhere;
-        QVERIFY(QFile::link(elsewhere.path(), path("thumbnails")));
+        QVERIFY(QFile::link(elsewhere.path(), path("vimbrel")));
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices), RunOutcome::Failed);
         QCOMPARE(notices.failures.size(), 1);
         QVERIFY2(notices.failures.first().contains("symbolic link"), qPrintable(notices.failures.first()));
-        QVERIFY(notices.failures.first().contains(QDir::toNativeSeparators(path("thumbnails"))));
+        QVERIFY(notices.failures.first().contains(QDir::toNativeSeparators(path("vimbrel"))));
         QVERIFY(QDir(elsewhere.path()).isEmpty());
         QVERIFY(!QFile::exists(path("index1.htm")));
     }
 
-    // The thumbnail folder is opened once: swapped for a link afterwards, it
-    // cannot lead a thumbnail elsewhere; the thumbnail lands in the folder opened.
+    // The album's folders are opened once: swapped for a link afterwards,
+    // they cannot lead an image elsewhere; it lands in the folder opened.
     void thumbnailFolderSwappedForALinkLeadsNowhere()
     {
         writePictures(1);
         const FolderHandle folder = FolderHandle::open(m_temp->path());
-        const FolderHandle thumbnails = folder.subFolder("thumbnails", true);
-        QVERIFY(QDir(m_temp->path()).rename("thumbnails", "moved"));
+        const FolderHandle album = folder.subFolder("vimbrel", true);
+        const AlbumFolders images{album.subFolder("small", true), album.subFolder("large", true), album.subFolder("web", true)};
+        QVERIFY(QDir(m_temp->path()).rename("vimbrel", "moved"));
         QTemporaryDir elsewhere;
-        QVERIFY(QFile::link(elsewhere.path(), path("thumbnails")));
+        QVERIFY(QFile::link(elsewhere.path(), path("vimbrel")));
         DecodeBudget budget(64 << 20);
-        const ThumbnailMade made = makeThumbnail(PictureFolder(folder), "p00.jpg", thumbnails, 256, budget);
+        const ImagesMade made = makeAlbumImages(PictureFolder(folder), "p00.jpg", images, {}, budget);
         QVERIFY2(made.error.isEmpty(), qPrintable(made.error));
         QVERIFY(QDir(elsewhere.path()).isEmpty());
-        QVERIFY(QFile::exists(path("moved/p00.jpg.jpg")));
+        for (const char *made : {"moved/small/p00.jpg.jpg", "moved/large/p00.jpg.jpg", "moved/web/p00.jpg.jpg"})
+            QVERIFY2(QFile::exists(path(made)), made);
     }
 
     void fileNamedThumbnailsIsRefused()
     {
         writePictures(1);
-        QVERIFY(TestPictures::writeFile(path("thumbnails"), "a file"));
+        QVERIFY(TestPictures::writeFile(path("vimbrel"), "a file"));
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices), RunOutcome::Failed);
         QVERIFY(notices.failures.value(0).contains("not a folder"));
-        QCOMPARE(TestPictures::readFile(path("thumbnails")), QByteArray("a file"));
+        QCOMPARE(TestPictures::readFile(path("vimbrel")), QByteArray("a file"));
     }
 
     void linkAtAThumbnailsNameIsRefused()
@@ -331,7 +350,7 @@ private slots:
         QTemporaryDir elsewhere;
         const QString target = elsewhere.filePath("precious.txt");
         QVERIFY(TestPictures::writeFile(target, "keep"));
-        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
+        QVERIFY(QDir(m_temp->path()).mkpath("vimbrel/small"));
         QVERIFY(QFile::link(target, thumbnail("p00.jpg")));
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices), RunOutcome::Failed);
@@ -364,17 +383,24 @@ private slots:
     void leftoverTemporariesAreCleared()
     {
         writePictures(1);
-        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
-        const QStringList leftovers{"p00.jpg.jpg.Ab12Cd", "gone.GIF.jpg.zzzzzz", "index.json.q1W2e3",
+        QVERIFY(QDir(m_temp->path()).mkpath("vimbrel/small") && QDir(m_temp->path()).mkpath("vimbrel/pages"));
+        const QStringList leftovers{"p00.jpg.jpg.Ab12Cd", "gone.GIF.jpg.zzzzzz", "gone.GIF.htm.zzzzzz",
                                     "0123456789abcdef0123456789abcdef01234567.jpg.AAAAAA"};
         const QStringList kept{"holiday.jpg.backup", "p00.jpg.jpg.Ab12Cd.txt", "p00.jpg.jpg.Ab12", "notes.txt.abcdef"};
-        for (const QString &name : leftovers + kept)
-            QVERIFY(TestPictures::writeFile(path("thumbnails/" + name), "x"));
+        for (const QString &folder : {"vimbrel/small/", "vimbrel/pages/"}) {
+            for (const QString &name : leftovers + kept)
+                QVERIFY(TestPictures::writeFile(path(folder + name), "x"));
+        }
+        QVERIFY(TestPictures::writeFile(path("vimbrel/index.json.q1W2e3"), "x"));
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices), RunOutcome::Completed);
-        QStringList expected = kept + QStringList{"index.json", "p00.jpg.jpg"};
+        QStringList expected = kept + QStringList{"p00.jpg.jpg"};
         expected.sort();
-        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(QDir(path("vimbrel/small")).entryList(QDir::Files | QDir::Hidden), expected);
+        expected = kept + QStringList{"p00.jpg.htm"};
+        expected.sort();
+        QCOMPARE(QDir(path("vimbrel/pages")).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(QDir(path("vimbrel")).entryList(QDir::Files | QDir::Hidden), QStringList{"index.json"});
     }
 
     void badPicturesAreSkippedAndReported()
@@ -449,6 +475,7 @@ private slots:
         QVERIFY(made.toUtf8().size() + 7 <= 255);
         QVERIFY(made.endsWith(".jpg"));
         QCOMPARE(thumbnailName("x.gif"), QStringLiteral("x.gif.jpg"));
+        QCOMPARE(pageName(name), made.chopped(4) + ".htm");
     }
 };
 

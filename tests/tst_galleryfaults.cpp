@@ -7,6 +7,8 @@
 #include "support/TestPictures.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QProcess>
@@ -24,7 +26,8 @@ using FileMap = QMap<QString, QByteArray>;
 
 constexpr int killCount = 24;
 constexpr quint32 killSeed = 0x9a11e7;
-const QString thumbnails = QStringLiteral("thumbnails");
+constexpr int webSize = 800; // copies smaller than the pictures, made in a fraction of the time of full-size ones
+const QString thumbnails = QStringLiteral("vimbrel"); // the album: its images, pages and index
 
 // Pictures large enough that making their thumbnails takes a while to kill into.
 bool writePictures(const QString &folder, int count, int width)
@@ -37,11 +40,15 @@ bool writePictures(const QString &folder, int count, int width)
     return true;
 }
 
+// Every file in folder and its sub-folders, by its path inside folder.
 FileMap filesOf(const QString &folder)
 {
     FileMap files;
-    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
-        files.insert(name, TestPictures::readFile(QDir(folder).filePath(name)));
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), TestPictures::readFile(path));
+    }
     return files;
 }
 
@@ -50,13 +57,14 @@ RunOutcome galleryRun(const QString &folder, PageFiles::Recorder &notices)
     PageOptions options;
     options.style = PageStyle::Gallery;
     options.galleryPageSize = 7;
+    options.webSize = webSize;
     return runGeneration(folder, notices, nullptr, nullptr, options);
 }
 
 // A thumbnail is whole when it is byte for byte the one a clean run makes.
 void checkWholeThumbnails(const FileMap &now, const FileMap &clean, const QString &when)
 {
-    static const QRegularExpression temporary(QStringLiteral(R"(^(.+\.jpg|index\.json)\.[A-Za-z0-9]{6}$)"));
+    static const QRegularExpression temporary(QStringLiteral(R"(^(.+\.(jpg|htm)|index\.json)\.[A-Za-z0-9]{6}$)"));
     for (auto it = now.begin(); it != now.end(); ++it) {
         const QString where = when + QStringLiteral(": ") + it.key();
         if (clean.contains(it.key()) && it.key() != QLatin1String("index.json")) {
@@ -96,14 +104,15 @@ private slots:
 
         // The clean run, timed from outside as the kills will be.
         const QStringList arguments{QStringLiteral("--generate"), QStringLiteral("--gallery"),
-                                    QStringLiteral("--page-size"), QStringLiteral("7"), folder.path()};
+                                    QStringLiteral("--page-size"), QStringLiteral("7"), QStringLiteral("--web-size"),
+                                    QString::number(webSize), folder.path()};
         QElapsedTimer whole;
         whole.start();
         QCOMPARE(QProcess::execute(qEnvironmentVariable("VIMBREL_BINARY"), arguments), 0);
         const qint64 runMicroseconds = qMax<qint64>(1000, whole.nsecsElapsed() / 1000);
         const FileMap cleanThumbnails = filesOf(folder.filePath(thumbnails));
         const FileMap cleanPages = PageFiles::pages(folder.path());
-        QCOMPARE(cleanThumbnails.size(), 41);
+        QCOMPARE(cleanThumbnails.size(), 4 * 40 + 1); // small, large, web, page; the index
         QCOMPARE(cleanPages.size(), 6);
 
         QRandomGenerator random(killSeed);
@@ -147,15 +156,17 @@ private slots:
     // every thumbnail whole, writes no page; with room again it completes.
     void fullDiskKeepsThumbnailsWhole()
     {
-        QTemporaryDir cleanDir;
-        QVERIFY(cleanDir.isValid());
-        QVERIFY(writePictures(cleanDir.path(), 12, 400));
-        PageFiles::Recorder cleanNotices;
-        QCOMPARE(galleryRun(cleanDir.path(), cleanNotices), RunOutcome::Completed);
-        const FileMap clean = filesOf(QDir(cleanDir.path()).filePath(thumbnails));
-
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
+        // Named as the other: the album's pages carry the folder's name.
+        QTemporaryDir cleanParent;
+        const QString cleanDir = cleanParent.filePath(QFileInfo(dir.path()).fileName());
+        QVERIFY(QDir().mkpath(cleanDir));
+        QVERIFY(writePictures(cleanDir, 12, 400));
+        PageFiles::Recorder cleanNotices;
+        QCOMPARE(galleryRun(cleanDir, cleanNotices), RunOutcome::Completed);
+        const FileMap clean = filesOf(QDir(cleanDir).filePath(thumbnails));
+
         const SmallDisk disk(dir.path(), QStringLiteral("1m"));
         if (!disk.mounted())
             QSKIP("Mounting a small tmpfs was refused (needs root and mount rights).");

@@ -3,7 +3,6 @@
 // run, links planted in a shared folder, pictures changed behind an
 // unchanged size and time, a crafted thumbnail index, long reports.
 #include "pages/GenerationRun.h"
-#include "pages/Thumbnail.h"
 #include "platform/FolderHandle.h"
 #include "platform/NativeName.h"
 #include "support/PageFiles.h"
@@ -131,8 +130,8 @@ private slots:
         const Run gallery = runProgram({"--generate", "--gallery", dir.path()});
         QCOMPARE(gallery.exitCode, 0);
         QVERIFY2(gallery.peakKb < 256 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(gallery.peakKb)));
-        QVERIFY(QFile::exists(dir.filePath("thumbnails/good.jpg.jpg")));
-        QCOMPARE(QFile::exists(dir.filePath("thumbnails/bomb1.jpg.jpg")), thumbnailed);
+        QVERIFY(QFile::exists(dir.filePath("vimbrel/small/good.jpg.jpg")));
+        QCOMPARE(QFile::exists(dir.filePath("vimbrel/small/bomb1.jpg.jpg")), thumbnailed);
         // What the gallery leaves out, the classic pages list: the report says why the two differ.
         const QString skipped = QStringLiteral("Skipped %1: ").arg(QDir::toNativeSeparators(dir.filePath("bomb1.jpg")));
         QCOMPARE(gallery.err.contains(skipped), !thumbnailed);
@@ -173,7 +172,7 @@ private slots:
         QCOMPARE(namesIn(victim), QStringList{"index1.htm"});
         QCOMPARE(TestPictures::readFile(victim + "/index1.htm"), QByteArray("the victim's own page"));
         QVERIFY(TestPictures::readFile(moved + "/index1.htm").contains("p0000.gif"));
-        QCOMPARE(QFile::exists(moved + "/thumbnails/p0000.gif.jpg"), !style.isEmpty());
+        QCOMPARE(QFile::exists(moved + "/vimbrel/small/p0000.gif.jpg"), !style.isEmpty());
     }
 
 #ifdef Q_OS_UNIX
@@ -239,8 +238,8 @@ private slots:
     {
         QFETCH(QStringList, style);
         QTemporaryDir dir;
-        QVERIFY(PageFiles::writePictures(dir.path(), 3) && QDir(dir.path()).mkdir("thumbnails"));
-        const QStringList temporaries{"index1.htm.Ab12Cd", "index3000.htm.zzzzzz", "thumbnails/p0000.gif.jpg.Ab12Cd"};
+        QVERIFY(PageFiles::writePictures(dir.path(), 3) && QDir(dir.path()).mkpath("vimbrel/small"));
+        const QStringList temporaries{"index1.htm.Ab12Cd", "index3000.htm.zzzzzz", "vimbrel/small/p0000.gif.jpg.Ab12Cd"};
         const QStringList lookAlikes{"index1.htm.Ab12C", "index01.htm.Ab12Cd", "index0.htm.Ab12Cd", "xindex1.htm.Ab12Cd",
                                      "index1.htm.Ab12Cd.bak", "index1.htm.Ab-2Cd", "index1.html.Ab12Cd"};
         for (const QString &name : temporaries + lookAlikes)
@@ -260,7 +259,7 @@ private slots:
         other.reset();
         QCOMPARE(runProgram(arguments).exitCode, 0);
         for (const QString &name : temporaries)
-            QVERIFY2(!QFile::exists(dir.filePath(name)) || (style.isEmpty() && name.startsWith("thumbnails")), qPrintable(name));
+            QVERIFY2(!QFile::exists(dir.filePath(name)) || (style.isEmpty() && name.startsWith("vimbrel")), qPrintable(name));
         for (const QString &name : lookAlikes)
             QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
     }
@@ -301,7 +300,7 @@ private slots:
             if (!followed)
                 QVERIFY(notices.skipped.first().reason.contains("another user"));
         }
-        QCOMPARE(QFile::exists(shared.filePath("thumbnails/holiday.jpg.jpg")), followed);
+        QCOMPARE(QFile::exists(shared.filePath("vimbrel/small/holiday.jpg.jpg")), followed);
     }
 
     // A picture changed with its length and modification time put back has
@@ -324,7 +323,7 @@ private slots:
         options.style = PageStyle::Gallery;
         PageFiles::Recorder first;
         QCOMPARE(runGeneration(dir.path(), first, nullptr, nullptr, options), RunOutcome::Completed);
-        QCOMPARE(QImageReader(dir.filePath("thumbnails/p.jpg.jpg")).size(), QSize(256, 171));
+        QCOMPARE(QImageReader(dir.filePath("vimbrel/small/p.jpg.jpg")).size(), QSize(256, 171));
 
         struct stat before;
         QVERIFY(::stat(picture.toLocal8Bit(), &before) == 0);
@@ -337,38 +336,41 @@ private slots:
 
         PageFiles::Recorder second;
         QCOMPARE(runGeneration(dir.path(), second, nullptr, nullptr, options), RunOutcome::Completed);
-        QCOMPARE(QImageReader(dir.filePath("thumbnails/p.jpg.jpg")).size(), QSize(171, 256));
+        QCOMPARE(QImageReader(dir.filePath("vimbrel/small/p.jpg.jpg")).size(), QSize(171, 256));
     }
 #endif
 
-    // An index can only remove the very file the program names a gone picture's thumbnail.
-    void craftedIndexRemovesOnlyThumbnails_data()
+    // An index names pictures; a gone picture's files are named from its
+    // name alone, and a name with a folder part is no picture's.
+    void craftedIndexRemovesOnlyAlbumFiles_data()
     {
         QTest::addColumn<QString>("picture");
-        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("file"); // relative to the album folder
         QTest::addColumn<bool>("removed");
-        QTest::newRow("its own thumbnail") << "gone.jpg" << "gone.jpg.jpg" << true;
-        QTest::newRow("a note of the user's") << "gone.jpg" << "notes.txt" << false;
-        QTest::newRow("another picture's thumbnail") << "gone.jpg" << "kept.gif.jpg" << false;
-        QTest::newRow("its name, other case") << "gone.jpg" << "GONE.jpg.jpg" << false;
+        QTest::newRow("its own thumbnail") << "gone.jpg" << "small/gone.jpg.jpg" << true;
+        QTest::newRow("its own page") << "gone.jpg" << "pages/gone.jpg.htm" << true;
+        QTest::newRow("a note of the user's") << "notes.txt" << "notes.txt" << false;
+        QTest::newRow("up and out") << "../notes.txt" << "notes.txt.jpg" << false;
+        QTest::newRow("up twice") << "../../index1.htm" << "../index1.htm.jpg" << false;
     }
 
-    void craftedIndexRemovesOnlyThumbnails()
+    void craftedIndexRemovesOnlyAlbumFiles()
     {
         QFETCH(QString, picture);
-        QFETCH(QString, named);
+        QFETCH(QString, file);
         QFETCH(bool, removed);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("thumbnails"));
-        QVERIFY(TestPictures::writeFile(dir.filePath("thumbnails/" + named), "the user's"));
-        const QByteArray index = "{\"version\":2,\"box\":256,\"pictures\":{\"" + picture.toUtf8()
-            + "\":[\"1 2 3 4\",\"" + named.toUtf8() + "\",10,10]}}";
-        QVERIFY(TestPictures::writeFile(dir.filePath("thumbnails/index.json"), index));
+        for (const char *folder : {"vimbrel/small", "vimbrel/pages"})
+            QVERIFY(QDir(dir.path()).mkpath(folder));
+        QVERIFY(TestPictures::writeFile(dir.filePath("vimbrel/" + file), "the user's"));
+        const QByteArray index = "{\"album\":1,\"box\":256,\"web\":2048,\"pictures\":{\"" + picture.toUtf8()
+            + "\":{\"stamp\":\"1 2 3 4\",\"small\":[10,10],\"large\":[10,10]}}}";
+        QVERIFY(TestPictures::writeFile(dir.filePath("vimbrel/index.json"), index));
         PageOptions options;
         options.style = PageStyle::Gallery;
         PageFiles::Recorder notices;
         QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, options), RunOutcome::Completed);
-        QCOMPARE(QFile::exists(dir.filePath("thumbnails/" + named)), !removed);
+        QCOMPARE(QFile::exists(dir.filePath("vimbrel/" + file)), !removed);
     }
 
 #ifdef Q_OS_UNIX

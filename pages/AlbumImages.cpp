@@ -255,7 +255,7 @@ ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, c
     }
     made.small = small.size();
     made.large = large.size();
-    made.web = web.size();
+    made.web = web.isNull() ? QSize() : web.size(); // no copy: the page shows the picture itself
     made.facts = std::move(decoded.facts);
     made.stamp = picture.stamp;
     return made;

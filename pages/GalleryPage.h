@@ -41,8 +41,6 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
 
 /** Where a picture stands in the album: for its page's links. */
 struct Place {
-    qint64 number = 0;     // 1 for the first picture
-    qint64 count = 0;      // pictures in the album
     qint64 indexPage = 0;  // the index page that shows it
     QString previous;      // the picture before it, or empty for the first
     QString next;          // the picture after it, or empty for the last

@@ -199,7 +199,7 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
         const GalleryEntry &entry = shown.at(i);
         const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
         const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
-        const Place place{i + 1, shown.size(), i / pageSize + 1, before ? before->name : QString(),
+        const Place place{i / pageSize + 1, before ? before->name : QString(),
                           after ? after->name : QString(), before ? shownImage(*before) : QString(),
                           after ? shownImage(*after) : QString()};
         const QByteArray bytes = picturePage(title, entry, place);

@@ -77,9 +77,9 @@ QByteArray step(const char *id, const char *rel, const char *words, const QStrin
 QByteArray bar(const QString &folderName, const Place &place)
 {
     const QString index = pictureFromPage(PageFormat::fileName(place.indexPage));
+    // No "3 of 120": one picture added or removed would change every page after it.
     return "<nav class=\"bar\"><a id=\"index\" href=\"" + link(index) + "\">" + escaped(folderName) + "</a>"
-        + "<span class=\"steps\">" + step("previous", "prev", "Previous", place.previous) + "<span>"
-        + QByteArray::number(place.number) + " of " + QByteArray::number(place.count) + "</span>"
+        + "<span class=\"steps\">" + step("previous", "prev", "Previous", place.previous)
         + step("next", "next", "Next", place.next) + "</span></nav>\n";
 }
 

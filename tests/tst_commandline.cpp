@@ -205,7 +205,7 @@ private slots:
             QCOMPARE(outcome.exitCode, 0);
             QVERIFY2(outcome.out.startsWith("Completed\n"), qPrintable(outcome.err));
             QVERIFY(TestPictures::readFile(folder.filePath("index1.htm")).startsWith("<!DOCTYPE html>"));
-            QVERIFY(QFileInfo(folder.filePath("thumbnails")).isDir());
+            QVERIFY(QFileInfo(folder.filePath("vimbrel/small")).isDir());
         }
     }
 
@@ -251,7 +251,7 @@ private slots:
         QVERIFY2(outcome.err.contains("Read: 5") && outcome.err.contains("Thumbnails: 5"), qPrintable(outcome.err));
         QVERIFY(TestPictures::readFile(folder.filePath("index1.htm")).startsWith("<!DOCTYPE html>"));
         QVERIFY(QFile::exists(folder.filePath("index3.htm")));
-        QVERIFY(QFile::exists(folder.filePath("thumbnails/p4.jpg.jpg")));
+        QVERIFY(QFile::exists(folder.filePath("vimbrel/small/p4.jpg.jpg")));
         QVERIFY(!TestPictures::readFile(m_home.filePath("config/Vimbrel/Vimbrel.conf")).contains("PageStyle"));
 
         // Without --gallery the classic pages come back, over the gallery's.
@@ -397,6 +397,17 @@ private slots:
         QTest::newRow("page size without gallery")
             << QStringList{"-g", m_home.path(), "--page-size", "5"} << 2
             << "vimbrel: --page-size applies to gallery pages only: add --gallery.";
+        QTest::newRow("web size without gallery") << QStringList{"-g", m_home.path(), "--web-size", "800"} << 2
+                                                  << "vimbrel: --web-size applies to gallery pages only: add --gallery.";
+        QTest::newRow("order without gallery") << QStringList{"-g", m_home.path(), "--order", "date"} << 2
+                                               << "vimbrel: --order applies to gallery pages only: add --gallery.";
+        QTest::newRow("web size one past the largest")
+            << QStringList{"-g", m_home.path(), "--gallery", "--web-size", "16385"} << 2
+            << "vimbrel: --web-size takes a whole number from 0 to 16384.";
+        QTest::newRow("web size below 0") << QStringList{"-g", m_home.path(), "--gallery", "--web-size", "-1"} << 2
+                                          << "vimbrel: --web-size takes";
+        QTest::newRow("unknown order") << QStringList{"-g", m_home.path(), "--gallery", "--order", "size"} << 2
+                                       << "vimbrel: --order takes name or date.";
         QTest::newRow("two folders for the window") << QStringList{"-platform", "offscreen", m_home.path(), m_home.path()}
                                                     << 2 << "vimbrel: the window opens one folder";
         QTest::newRow("run folder missing") << QStringList{"--generate", missing} << 1

@@ -167,11 +167,14 @@ private slots:
         QStringList items;
         for (const QAction *item : pages->actions()) {
             items << item->text();
-            QVERIFY(item->isCheckable());
-            QVERIFY(item->actionGroup() && item->actionGroup()->isExclusive());
+            QVERIFY(item->isSeparator() || item->isCheckable());
+            QVERIFY(item->isSeparator() || (item->actionGroup() && item->actionGroup()->isExclusive()));
         }
-        QCOMPARE(items, QStringList({"Classic pages", "Gallery pages with thumbnails"}));
+        QCOMPARE(items, QStringList({"Classic pages", "Gallery pages with thumbnails", QString(), "Gallery in name order",
+                                     "Gallery in order of date taken"}));
         QVERIFY(pages->actions().first()->isChecked()); // classic unless chosen otherwise
+        QVERIFY(pages->actions().at(3)->isChecked());    // and natural name order
+        QVERIFY(pages->actions().first()->actionGroup() != pages->actions().at(3)->actionGroup());
     }
 
     void viewportAndHolder()

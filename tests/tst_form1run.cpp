@@ -4,6 +4,7 @@
 #include "app/Form1.h"
 #include "app/RunMessages.h"
 #include "platform/SettingsStore.h"
+#include "support/PageFiles.h"
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
 
@@ -229,29 +230,39 @@ private slots:
 
     void pagesMenuChoosesAndRemembersTheStyle()
     {
-        QVERIFY(writeGifs(folder("pics"), 3));
+        QVERIFY(writeGifs(folder("pics"), 49)); // one past a gallery page, five classic pages
         openWindowOn("pics");
         QVERIFY(c().mnuClassicPages->isChecked());
         QVERIFY(!c().mnuGalleryPages->isChecked());
         QCOMPARE(c().mnuGalleryPages->text(), QStringLiteral("Gallery pages with thumbnails"));
+        QTRY_COMPARE_WITH_TIMEOUT(c().Label2->text(), QStringLiteral("Number of HTML pages: 5"), 10000);
         c().mnuGalleryPages->trigger();
+        QCOMPARE(c().Label2->text(), QStringLiteral("Number of HTML pages: 2"));
         QVERIFY(!c().mnuClassicPages->isChecked()); // one group: checking one clears the other
         QCOMPARE(m_services.settings->pageStyle(), PageStyle::Gallery);
+        QVERIFY(c().mnuOrderByName->isChecked());
+        c().mnuOrderByDate->trigger();
+        QVERIFY(!c().mnuOrderByName->isChecked());
+        QCOMPARE(m_services.settings->pictureOrder(), PictureOrder::Date);
 
+        // Older classic pages above the gallery's one: named in the box, as on the command line.
+        PageFiles::writeOldPages(folder("pics"), 3);
         QVERIFY(runAndWait());
-        QCOMPARE(m_services.boxes.boxes.last().text, QStringLiteral("Completed"));
+        QCOMPARE(m_services.boxes.boxes.last().text,
+                 QStringLiteral("Completed\n\nOlder pages left as they were: index3.htm"));
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE html>"));
-        QVERIFY(QFile::exists(folder("pics/thumbnails/p0001.gif.jpg")));
-        QCOMPARE(c().Label5->text(), QStringLiteral("Thumbnails: 3"));
+        QVERIFY(QFile::exists(folder("pics/vimbrel/small/p0001.gif.jpg")));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Thumbnails: 49"));
 
         // The next window opens on the stored choice; classic again gives the classic pages.
         openWindowOn("pics");
         QVERIFY(c().mnuGalleryPages->isChecked());
+        QVERIFY(c().mnuOrderByDate->isChecked());
         c().mnuClassicPages->trigger();
         QCOMPARE(m_services.settings->pageStyle(), PageStyle::Classic);
         QVERIFY(runAndWait());
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE HTML PUBLIC"));
-        QCOMPARE(c().Label5->text(), QStringLiteral("Read: 3"));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Read: 49"));
     }
 
     void enterOnTheFocusedGenerateStartsARun_data()
@@ -360,14 +371,14 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(m_services.boxes.boxes.isEmpty());
 
-        const QDir thumbnails(folder("photos/thumbnails"));
-        qInfo("closed with %lld of 40 thumbnails made", qint64(thumbnails.entryList({QStringLiteral("*.jpg")}).size()));
-        for (const QString &name : thumbnails.entryList(QDir::Files)) {
-            if (name == QLatin1String("index.json"))
-                continue;
-            QVERIFY2(name.endsWith(QLatin1String(".jpg.jpg")), qPrintable(name)); // no temporary left
-            QImageReader reader(thumbnails.filePath(name));
-            QVERIFY2(!reader.read().isNull(), qPrintable(name + QStringLiteral(": ") + reader.errorString()));
+        for (const char *images : {"photos/vimbrel/small", "photos/vimbrel/large", "photos/vimbrel/web"}) {
+            const QDir made(folder(images));
+            qInfo("closed with %lld of 40 in %s", qint64(made.entryList(QDir::Files).size()), images);
+            for (const QString &name : made.entryList(QDir::Files)) {
+                QVERIFY2(name.endsWith(QLatin1String(".jpg.jpg")), qPrintable(name)); // no temporary left
+                QImageReader reader(made.filePath(name));
+                QVERIFY2(!reader.read().isNull(), qPrintable(name + QStringLiteral(": ") + reader.errorString()));
+            }
         }
         for (const QString &name : QDir(folder("photos")).entryList({QStringLiteral("*.htm*")}, QDir::Files))
             QVERIFY2(TestPictures::readFile(folder("photos/") + name).endsWith("</html>\n"), qPrintable(name));

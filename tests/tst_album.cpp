@@ -1,0 +1,295 @@
+// The gallery's album: what a picture says of itself, the order, the web
+// copies (size, orientation, colours, no metadata), the picture pages, and
+// re-runs that remake only what changed.
+#include "pages/GalleryPage.h"
+#include "pages/GenerationRun.h"
+#include "pages/NaturalOrder.h"
+#include "platform/JpegDecoding.h"
+#include "support/PageFiles.h"
+#include "support/TestPictures.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+QByteArray withExif(const QByteArray &jpeg, const QStringList &tags)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.jpg");
+    TestPictures::writeFile(path, jpeg);
+    QProcess::execute(QStringLiteral("exiftool"), QStringList{"-q", "-overwrite_original"} + tags + QStringList{path});
+    return TestPictures::readFile(path);
+}
+
+// A picture in Adobe RGB: its colours differ from the same numbers in sRGB.
+QByteArray adobeRgbJpeg(QRgb colour)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(colour);
+    image.setColorSpace(QColorSpace::AdobeRgb);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(100);
+    writer.write(image);
+    return bytes;
+}
+
+// Every file of the album with its modification time and file number: what a re-run must leave alone.
+QMap<QString, QString> albumFiles(const QString &folder)
+{
+    QMap<QString, QString> files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        files.insert(info.filePath(), QStringLiteral("%1 %2").arg(info.lastModified().toMSecsSinceEpoch()).arg(info.size()));
+    }
+    return files;
+}
+
+} // namespace
+
+class AlbumTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_temp;
+    QString path(const QString &name) const { return m_temp->filePath(name); }
+
+    RunOutcome runAlbum(int webSize = PageOptions::defaultWebSize, PictureOrder order = PictureOrder::Name,
+                        int pageSize = PageOptions::defaultGalleryPageSize)
+    {
+        PageOptions options;
+        options.style = PageStyle::Gallery;
+        options.webSize = webSize;
+        options.order = order;
+        options.galleryPageSize = pageSize;
+        PageFiles::Recorder notices;
+        return runGeneration(m_temp->path(), notices, nullptr, nullptr, options);
+    }
+
+    // The pictures' names as the chain of picture pages leads through them.
+    QStringList chain()
+    {
+        QStringList names;
+        const QByteArray index = TestPictures::readFile(path("index1.htm"));
+        const qsizetype first = index.indexOf("href=\"vimbrel/pages/");
+        QString page = QUrl::fromPercentEncoding(index.mid(first + 20, index.indexOf('"', first + 20) - first - 20));
+        while (!page.isEmpty() && names.size() < 100) {
+            const QByteArray bytes = TestPictures::readFile(path("vimbrel/pages/" + page));
+            const qsizetype h1 = bytes.indexOf("<h1>") + 4;
+            names.append(QString::fromUtf8(bytes.mid(h1, bytes.indexOf("</h1>") - h1)));
+            const qsizetype next = bytes.indexOf("id=\"next\" href=\"");
+            page = next < 0 ? QString() : QUrl::fromPercentEncoding(bytes.mid(next + 16, bytes.indexOf('"', next + 16) - next - 16));
+        }
+        return names;
+    }
+
+private slots:
+    void init()
+    {
+        m_temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_temp->isValid());
+        QVERIFY2(!QStandardPaths::findExecutable("exiftool").isEmpty(), "exiftool is missing (scripts/setup.sh test)");
+    }
+
+    void cleanup() { m_temp.reset(); }
+
+    void naturalOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::newRow("2 before 10") << "IMG_2.jpg" << "IMG_10.jpg";
+        QTest::newRow("9 before 10") << "p9.gif" << "p10.gif";
+        QTest::newRow("case ignored") << "apple.jpg" << "Banana.jpg";
+        QTest::newRow("leading zeros equal value, then exact") << "IMG_02.jpg" << "IMG_2.jpg";
+        QTest::newRow("shorter first") << "a.jpg" << "a1.jpg";
+        QTest::newRow("longer number, larger") << "x99999999999999999999.jpg" << "x100000000000000000000.jpg";
+        QTest::newRow("same letters, case breaks the tie") << "A.jpg" << "a.jpg";
+    }
+
+    void naturalOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QVERIFY(naturalLess(a, b));
+        QVERIFY(!naturalLess(b, a));
+        QVERIFY(!naturalLess(a, a));
+    }
+
+    // What the picture page tells of a photograph, from what its camera wrote.
+    void facts_data()
+    {
+        QTest::addColumn<QStringList>("tags");
+        QTest::addColumn<QStringList>("shown"); // texts its page holds
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("a camera's facts") << QStringList{"-Make=Canon", "-Model=Canon EOS 5D", "-ExposureTime=0.004",
+                                                         "-FNumber=2.8", "-ISO=200", "-FocalLength=35",
+                                                         "-DateTimeOriginal=2026:07:14 18:03:22"}
+                                          << QStringList{"14 July 2026, 18:03", "Canon EOS 5D", "1/250 s, f/2.8, ISO 200", "35 mm"}
+                                          << QStringList{"Canon Canon"};
+        QTest::newRow("long exposure, whole f-number") << QStringList{"-ExposureTime=2", "-FNumber=8", "-FocalLength=4.3"}
+                                                       << QStringList{"2 s, f/8", "4.3 mm"} << QStringList{"f/8.0"};
+        QTest::newRow("boilerplate gives way to XMP") << QStringList{"-ImageDescription=OLYMPUS DIGITAL CAMERA",
+                                                                     "-XMP-dc:Description=At the pier & <friends>"}
+                                                      << QStringList{"At the pier &amp; &lt;friends&gt;"}
+                                                      << QStringList{"OLYMPUS"};
+        QTest::newRow("IPTC caption") << QStringList{"-IPTC:Caption-Abstract=From the tower"}
+                                      << QStringList{"<p class=\"caption\">From the tower</p>"} << QStringList{};
+        QTest::newRow("blank description") << QStringList{"-ImageDescription=   "} << QStringList{}
+                                           << QStringList{"class=\"caption\""};
+    }
+
+    void facts()
+    {
+        QFETCH(QStringList, tags);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, absent);
+        QVERIFY(TestPictures::writeFile(path("p.jpg"), withExif(TestPictures::jpeg(120, 90), tags)));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QByteArray page = TestPictures::readFile(path("vimbrel/pages/p.jpg.htm"));
+        for (const QString &text : shown)
+            QVERIFY2(page.contains(text.toUtf8()), qPrintable(text));
+        for (const QString &text : absent)
+            QVERIFY2(!page.contains(text.toUtf8()), qPrintable(text));
+        QVERIFY(page.contains("<dt>Size</dt><dd>120 x 90 pixels, "));
+    }
+
+    // The copy: fitted into the web size, never enlarged, upright, in sRGB, and
+    // telling nothing of where or who; 0 shows the original itself.
+    void webCopies_data()
+    {
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<int>("webSize");
+        QTest::addColumn<QSize>("copy"); // invalid: the page shows the original
+        const QByteArray photo = TestPictures::jpeg(1200, 900);
+        QTest::newRow("fitted") << photo << 800 << QSize(800, 600);
+        QTest::newRow("exactly the web size") << photo << 1200 << QSize(1200, 900);
+        QTest::newRow("never enlarged") << photo << 2048 << QSize(1200, 900);
+        QTest::newRow("turned upright") << withExif(photo, {"-Orientation#=6", "-GPSLatitude=48.85", "-GPSLatitudeRef=N",
+                                                            "-SerialNumber=X123", "-Artist=Someone"})
+                                        << 600 << QSize(450, 600);
+        QTest::newRow("originals shown") << photo << 0 << QSize();
+        QTest::newRow("animated GIF shown as itself") << TestPictures::animatedGif(30, 20, 2) << 800 << QSize();
+    }
+
+    void webCopies()
+    {
+        QFETCH(QByteArray, picture);
+        QFETCH(int, webSize);
+        QFETCH(QSize, copy);
+        QVERIFY(TestPictures::writeFile(path("p.jpg"), picture));
+        QCOMPARE(runAlbum(webSize), RunOutcome::Completed);
+        const QByteArray page = TestPictures::readFile(path("vimbrel/pages/p.jpg.htm"));
+        QCOMPARE(QFile::exists(path("vimbrel/web/p.jpg.jpg")), copy.isValid());
+        if (!copy.isValid()) {
+            QVERIFY(page.contains("<img src=\"../../p.jpg\""));
+            return;
+        }
+        QVERIFY(page.contains("<img src=\"../web/p.jpg.jpg\" width=\"" + QByteArray::number(copy.width()) + "\" height=\""
+                              + QByteArray::number(copy.height()) + "\""));
+        const QByteArray bytes = TestPictures::readFile(path("vimbrel/web/p.jpg.jpg"));
+        QCOMPARE(QImageReader(path("vimbrel/web/p.jpg.jpg")).size(), copy);
+        for (const char *told : {"Exif", "GPS", "X123", "Someone", "http://ns.adobe.com"})
+            QVERIFY2(!bytes.contains(told), told);
+    }
+
+    // A wide-gamut picture looks the same: its colours are converted, not relabelled.
+    void coloursKept()
+    {
+        const QRgb adobe = qRgb(40, 160, 90);
+        QVERIFY(TestPictures::writeFile(path("p.jpg"), adobeRgbJpeg(adobe)));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QColor expected = QColorSpace(QColorSpace::AdobeRgb).transformationToColorSpace(QColorSpace::SRgb).map(QColor(adobe));
+        for (const char *made : {"vimbrel/web/p.jpg.jpg", "vimbrel/small/p.jpg.jpg"}) {
+            const QImage image(path(made));
+            QVERIFY(!image.colorSpace().isValid() || image.colorSpace() == QColorSpace::SRgb);
+            const QColor got = image.pixelColor(32, 24);
+            for (const auto &[a, b] : {std::pair{got.red(), expected.red()}, {got.green(), expected.green()}, {got.blue(), expected.blue()}})
+                QVERIFY2(std::abs(a - b) <= 4, qPrintable(QStringLiteral("%1: %2 for %3").arg(made, got.name(), expected.name())));
+        }
+    }
+
+    // Name order is natural; date order is by the date taken, else the file's
+    // time, ties by name; the chain of picture pages covers each once.
+    void order_data()
+    {
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("name") << int(PictureOrder::Name) << QStringList{"IMG_2.jpg", "img_3.jpg", "IMG_10.jpg", "late.gif"};
+        QTest::newRow("date") << int(PictureOrder::Date) << QStringList{"IMG_10.jpg", "late.gif", "IMG_2.jpg", "img_3.jpg"};
+    }
+
+    void order()
+    {
+        QFETCH(int, order);
+        QFETCH(QStringList, expected);
+        const QByteArray photo = TestPictures::jpeg(40, 30);
+        QVERIFY(TestPictures::writeFile(path("IMG_10.jpg"), withExif(photo, {"-DateTimeOriginal=2020:01:01 10:00:00"})));
+        QVERIFY(TestPictures::writeFile(path("IMG_2.jpg"), withExif(photo, {"-DateTimeOriginal=2024:05:01 10:00:00"})));
+        QVERIFY(TestPictures::writeFile(path("img_3.jpg"), withExif(photo, {"-DateTimeOriginal=2024:05:01 10:00:00"})));
+        QVERIFY(TestPictures::writeFile(path("late.gif"), TestPictures::gif(10, 10)));
+        QFile gif(path("late.gif"));
+        QVERIFY(gif.open(QIODevice::ReadWrite) && gif.setFileTime(QDateTime(QDate(2022, 3, 3), QTime(12, 0)), QFileDevice::FileModificationTime));
+        QCOMPARE(runAlbum(PageOptions::defaultWebSize, PictureOrder(order), 2), RunOutcome::Completed);
+        QCOMPARE(chain(), expected);
+    }
+
+    // An unchanged re-run rewrites nothing; a changed picture has its images
+    // and page made again, a gone one has them removed, and its neighbours'
+    // pages are linked anew.
+    void rerunsRemakeOnlyWhatChanged()
+    {
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY(TestPictures::writeFile(path(QStringLiteral("p%1.jpg").arg(i)), TestPictures::jpeg(300 + i, 200)));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QMap<QString, QString> first = albumFiles(path("vimbrel"));
+        QTest::qWait(20); // a file written again gets a later time
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QCOMPARE(albumFiles(path("vimbrel")), first);
+
+        QVERIFY(TestPictures::writeFile(path("p2.jpg"), TestPictures::jpeg(200, 400)));
+        QVERIFY(QFile::remove(path("p4.jpg")));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QMap<QString, QString> second = albumFiles(path("vimbrel"));
+        QCOMPARE(QImageReader(path("vimbrel/small/p2.jpg.jpg")).size(), QSize(128, 256));
+        for (const char *gone : {"small/p4.jpg.jpg", "large/p4.jpg.jpg", "web/p4.jpg.jpg", "pages/p4.jpg.htm"})
+            QVERIFY2(!second.contains(path(QStringLiteral("vimbrel/") + gone)), gone);
+        QCOMPARE(second.value(path("vimbrel/small/p1.jpg.jpg")), first.value(path("vimbrel/small/p1.jpg.jpg")));
+        QCOMPARE(second.value(path("vimbrel/pages/p1.jpg.htm")), first.value(path("vimbrel/pages/p1.jpg.htm")));
+        QVERIFY(second.value(path("vimbrel/pages/p3.jpg.htm")) != first.value(path("vimbrel/pages/p3.jpg.htm"))); // no next now
+        QCOMPARE(chain(), QStringList({"p1.jpg", "p2.jpg", "p3.jpg"}));
+    }
+
+    // Earlier versions' thumbnails/ goes, but for what the user put there.
+    void oldThumbnailsCleared()
+    {
+        QVERIFY(TestPictures::writeFile(path("p.jpg"), TestPictures::jpeg(40, 30)));
+        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/index.json"),
+                                        R"({"version":2,"box":256,"pictures":{"p.jpg":["1 2 3 4","p.jpg.jpg",10,10]}})"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/p.jpg.jpg"), "old"));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QVERIFY(!QFileInfo::exists(path("thumbnails")));
+        QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/index.json"), R"({"version":2,"box":256,"pictures":{}})"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/mine.txt"), "the user's"));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files), QStringList{"mine.txt"});
+    }
+};
+
+QTEST_GUILESS_MAIN(AlbumTest)
+#include "tst_album.moc"

@@ -188,7 +188,8 @@ namespace {
 QString nameWithin(const QString &pictureName, const QString &suffix)
 {
     const QString name = pictureName + suffix;
-    if (name.toUtf8().size() <= maxNameBytes)
+    // Three bytes of UTF-8 at most for each UTF-16 unit: most names need no count.
+    if (name.size() * 3 <= maxNameBytes || name.toUtf8().size() <= maxNameBytes)
         return name;
     return QString::fromLatin1(QCryptographicHash::hash(pictureName.toUtf8(), QCryptographicHash::Sha1).toHex()) + suffix;
 }

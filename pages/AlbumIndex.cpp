@@ -3,86 +3,135 @@
 #include "platform/PictureFolder.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+
+#include <array>
+#include <limits>
 
 namespace {
 
 // A real index holds a line or so per picture; anything far larger is not ours.
 constexpr qint64 maxIndexBytes = 256 * 1024 * 1024;
-constexpr int formatVersion = 1;
+// One line a picture, its fields between tabs, the first line naming the
+// format and the sizes: read and written in a fraction of the time a JSON
+// tree of a hundred thousand pictures takes, and in a fraction of the memory.
+constexpr QByteArrayView header = "vimbrel album 1";
 
-FileStamp stampFromText(const QString &text)
+// The pieces of text between separators, as views into it; at most count, else none.
+template<std::size_t count>
+bool fieldsOf(QByteArrayView text, char separator, std::array<QByteArrayView, count> &fields)
 {
-    const QStringList fields = text.split(QLatin1Char(' '));
-    if (fields.size() != 4)
-        return {};
-    return {fields.at(0).toLongLong(), fields.at(1).toLongLong(), fields.at(2).toLongLong(), fields.at(3).toULongLong()};
-}
-
-QJsonArray sizeToJson(QSize size)
-{
-    return {size.width(), size.height()};
-}
-
-QSize sizeFromJson(const QJsonValue &value)
-{
-    const QJsonArray pair = value.toArray();
-    return pair.size() == 2 ? QSize(pair.at(0).toInt(), pair.at(1).toInt()) : QSize();
-}
-
-// The facts under short keys, only those the picture has.
-const std::pair<const char *, QString PictureFacts::*> textFacts[] = {
-    {"camera", &PictureFacts::camera},   {"exposure", &PictureFacts::exposure}, {"aperture", &PictureFacts::aperture},
-    {"iso", &PictureFacts::iso},         {"focal", &PictureFacts::focalLength}, {"caption", &PictureFacts::caption}};
-
-QJsonObject factsToJson(const PictureFacts &facts)
-{
-    QJsonObject object;
-    if (facts.taken.isValid())
-        object.insert(QStringLiteral("taken"), facts.taken.toString(Qt::ISODate));
-    for (const auto &[key, field] : textFacts) {
-        if (!(facts.*field).isEmpty())
-            object.insert(QLatin1String(key), facts.*field);
+    std::size_t found = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != separator)
+            continue;
+        if (found == count)
+            return false;
+        fields[found++] = text.sliced(start, i - start);
+        start = i + 1;
     }
-    return object;
+    return found == count;
 }
 
-PictureFacts factsFromJson(const QJsonObject &object)
+// A whole number written in decimal, with a minus sign or not; 0 for anything else.
+qint64 numberIn(QByteArrayView text)
 {
-    PictureFacts facts;
-    if (object.contains(QStringLiteral("taken")))
-        facts.taken = QDateTime::fromString(object.value(QStringLiteral("taken")).toString(), Qt::ISODate);
-    for (const auto &[key, field] : textFacts)
-        facts.*field = object.value(QLatin1String(key)).toString();
-    return facts;
+    const bool negative = text.startsWith('-');
+    quint64 value = 0;
+    for (qsizetype i = negative ? 1 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9' || value > (std::numeric_limits<quint64>::max() - 9) / 10)
+            return 0;
+        value = value * 10 + quint64(c - '0');
+    }
+    return negative ? -qint64(value) : qint64(value);
 }
 
-AlbumRecord fromJson(const QJsonObject &object, bool sameSizes)
+FileStamp stampFromText(QByteArrayView text)
 {
-    AlbumRecord record;
+    std::array<QByteArrayView, 4> fields;
+    if (!fieldsOf(text, ' ', fields))
+        return {};
+    return {numberIn(fields[0]), numberIn(fields[1]), numberIn(fields[2]), quint64(numberIn(fields[3]))};
+}
+
+QByteArray sizeText(QSize size)
+{
+    return QByteArray::number(size.width()) + ' ' + QByteArray::number(size.height());
+}
+
+QSize sizeFromText(QByteArrayView text)
+{
+    const qsizetype space = text.indexOf(' ');
+    return space < 0 ? QSize() : QSize(int(numberIn(text.first(space))), int(numberIn(text.sliced(space + 1))));
+}
+
+// Text with its tabs, line breaks and backslashes escaped, so a field is never split.
+QByteArray escapedText(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains('\\') && !bytes.contains('\t') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    return bytes.replace('\\', "\\\\").replace('\t', "\\t").replace('\n', "\\n").replace('\r', "\\r");
+}
+
+QString unescapedText(QByteArrayView field)
+{
+    if (field.isEmpty())
+        return {};
+    if (!field.contains('\\'))
+        return QString::fromUtf8(field);
+    QByteArray bytes;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            bytes += field[i];
+            continue;
+        }
+        const char next = field[++i];
+        bytes += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return QString::fromUtf8(bytes);
+}
+
+QByteArray sizesLine(const AlbumSizes &sizes)
+{
+    return header.toByteArray() + " box " + QByteArray::number(sizes.box) + " web " + QByteArray::number(sizes.webSize);
+}
+
+// The facts after the fixed fields, in this order.
+QString PictureFacts::*const textFacts[] = {&PictureFacts::camera, &PictureFacts::exposure, &PictureFacts::aperture,
+                                            &PictureFacts::iso, &PictureFacts::focalLength, &PictureFacts::caption};
+constexpr qsizetype fieldCount = 7 + std::size(textFacts);
+
+QByteArray line(const QString &name, const AlbumRecord &record)
+{
+    QByteArray text = escapedText(name) + '\t' + record.stamp.text().toLatin1() + '\t' + sizeText(record.small) + '\t'
+        + sizeText(record.large) + '\t' + sizeText(record.web) + '\t' + QByteArray::number(record.page, 16) + '\t'
+        + (record.facts.taken.isValid() ? record.facts.taken.toString(Qt::ISODate).toLatin1() : QByteArray());
+    for (QString PictureFacts::*field : textFacts)
+        text += '\t' + escapedText(record.facts.*field);
+    return text + '\n';
+}
+
+bool readLine(QByteArrayView text, bool sameSizes, QString &name, AlbumRecord &record)
+{
+    std::array<QByteArrayView, fieldCount> fields;
+    if (!fieldsOf(text, '\t', fields))
+        return false;
+    name = unescapedText(fields.at(0));
     if (sameSizes)
-        record.stamp = stampFromText(object.value(QStringLiteral("stamp")).toString());
-    record.small = sizeFromJson(object.value(QStringLiteral("small")));
-    record.large = sizeFromJson(object.value(QStringLiteral("large")));
-    record.web = sizeFromJson(object.value(QStringLiteral("web")));
-    record.facts = factsFromJson(object.value(QStringLiteral("facts")).toObject());
-    record.page = object.value(QStringLiteral("page")).toString().toULongLong(nullptr, 16);
-    return record;
-}
-
-QJsonObject toJson(const AlbumRecord &record)
-{
-    QJsonObject object{{QStringLiteral("stamp"), record.stamp.text()},
-                       {QStringLiteral("small"), sizeToJson(record.small)},
-                       {QStringLiteral("large"), sizeToJson(record.large)},
-                       {QStringLiteral("page"), QString::number(record.page, 16)}};
-    if (record.web.isValid())
-        object.insert(QStringLiteral("web"), sizeToJson(record.web));
-    if (const QJsonObject facts = factsToJson(record.facts); !facts.isEmpty())
-        object.insert(QStringLiteral("facts"), facts);
-    return object;
+        record.stamp = stampFromText(fields.at(1));
+    record.small = sizeFromText(fields.at(2));
+    record.large = sizeFromText(fields.at(3));
+    record.web = sizeFromText(fields.at(4));
+    if (!record.web.isValid() || record.web.isEmpty())
+        record.web = QSize();
+    record.page = fields.at(5).toULongLong(nullptr, 16);
+    if (!fields.at(6).isEmpty())
+        record.facts.taken = QDateTime::fromString(QString::fromLatin1(fields.at(6)), Qt::ISODate);
+    for (qsizetype i = 0; i < qsizetype(std::size(textFacts)); ++i)
+        record.facts.*textFacts[i] = unescapedText(fields.at(7 + i));
+    return true;
 }
 
 } // namespace
@@ -93,28 +142,30 @@ AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &s
     const OpenedPicture opened = openFileIn(albumFolder, QString::fromLatin1(fileName));
     if (!opened.opened.file || opened.opened.length > maxIndexBytes)
         return index;
-    const QJsonObject root = QJsonDocument::fromJson(opened.opened.file->readAll()).object();
-    if (root.value(QStringLiteral("album")).toInt() != formatVersion)
+    const QByteArray bytes = opened.opened.file->readAll();
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    const QByteArrayView first = QByteArrayView(bytes).first(std::max<qsizetype>(firstEnd, 0));
+    if (firstEnd < 0 || !first.startsWith(header))
         return index;
-    const bool sameSizes = root.value(QStringLiteral("box")).toInt() == sizes.box
-        && root.value(QStringLiteral("web")).toInt() == sizes.webSize;
-    const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
-    index.records.reserve(pictures.size());
-    for (auto it = pictures.begin(); it != pictures.end(); ++it) {
-        if (isPlainName(it.key()))
-            index.records.insert(it.key(), fromJson(it.value().toObject(), sameSizes));
+    const bool sameSizes = first == sizesLine(sizes);
+    for (qsizetype at = firstEnd + 1; at < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            end = bytes.size();
+        QString name;
+        AlbumRecord record;
+        if (readLine(QByteArrayView(bytes).sliced(at, end - at), sameSizes, name, record) && isPlainName(name))
+            index.records.insert(name, record);
+        at = end + 1;
     }
     return index;
 }
 
 QByteArray AlbumIndex::serialized(const AlbumSizes &sizes) const
 {
-    QJsonObject pictures;
+    QByteArray text = sizesLine(sizes) + '\n';
+    text.reserve(records.size() * 96);
     for (auto it = records.begin(); it != records.end(); ++it)
-        pictures.insert(it.key(), toJson(it.value()));
-    const QJsonObject root{{QStringLiteral("album"), formatVersion},
-                           {QStringLiteral("box"), sizes.box},
-                           {QStringLiteral("web"), sizes.webSize},
-                           {QStringLiteral("pictures"), pictures}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+        text += line(it.key(), it.value());
+    return text;
 }

@@ -30,7 +30,7 @@ struct AlbumRecord {
 class AlbumIndex
 {
 public:
-    static constexpr char fileName[] = "index.json";
+    static constexpr char fileName[] = "index.txt";
 
     /**
      * Returns the index stored in the album folder; empty when there is none

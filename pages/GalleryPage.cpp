@@ -5,6 +5,8 @@
 #include "platform/NativeName.h"
 #include "platform/ReadableBytes.h"
 
+#include <algorithm>
+
 namespace GalleryPage {
 
 namespace {
@@ -41,27 +43,45 @@ QByteArray navigation(qint64 page, qint64 pages)
     return text + "</nav>\n";
 }
 
-QString inAlbum(const QString &folder, const QString &name)
+// A path inside the album, percent-encoded: "vimbrel/" folder "/" name.
+void appendInAlbum(QByteArray &text, const QByteArray &folder, const QString &name)
 {
-    return albumFolder + QLatin1Char('/') + folder + QLatin1Char('/') + name;
+    text += folder;
+    appendLink(text, name);
 }
 
-QByteArray sizeAttributes(QSize size)
+void appendSize(QByteArray &text, QSize size)
 {
-    return " width=\"" + number(size.width()) + "\" height=\"" + number(size.height()) + "\"";
+    text += " width=\"";
+    text += number(size.width());
+    text += "\" height=\"";
+    text += number(size.height());
+    text += '"';
 }
 
-QByteArray figure(const GalleryEntry &entry)
+// Appended piece by piece into the page: an index page of many pictures is
+// made in one buffer, not from a string for each part.
+void appendFigure(QByteArray &text, const GalleryEntry &entry)
 {
+    static const auto inAlbum = [](const QString &folder) { return (albumFolder + QLatin1Char('/') + folder + QLatin1Char('/')).toUtf8(); };
+    static const QByteArray pages = inAlbum(pagesFolder), small = inAlbum(smallFolder), large = inAlbum(largeFolder);
     const QByteArray name = escaped(entry.name);
     const QString image = thumbnailName(entry.name);
-    QByteArray text = "<figure><a href=\"" + link(inAlbum(pagesFolder, pageName(entry.name))) + "\"><img src=\""
-        + link(inAlbum(smallFolder, image)) + "\"";
+    text += "<figure><a href=\"";
+    appendInAlbum(text, pages, pageName(entry.name));
+    text += "\"><img src=\"";
+    appendInAlbum(text, small, image);
+    text += '"';
     // Twice the pixels for a screen of twice the density; a small picture has no more to give.
-    if (entry.large != entry.small)
-        text += " srcset=\"" + link(inAlbum(largeFolder, image)) + " 2x\"";
-    return text + sizeAttributes(entry.small) + " alt=\"" + name + "\" loading=\"lazy\"></a><figcaption>" + name
-        + "<br>" + readableBytes(entry.length).toUtf8() + "</figcaption></figure>\n";
+    if (entry.large != entry.small) {
+        text += " srcset=\"";
+        appendInAlbum(text, large, image);
+        text += " 2x\"";
+    }
+    appendSize(text, entry.small);
+    text += " alt=\"" + name + "\" loading=\"lazy\"></a><figcaption>" + name + "<br>";
+    text += readableBytes(entry.length).toUtf8();
+    text += "</figcaption></figure>\n";
 }
 
 } // namespace
@@ -71,8 +91,9 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
     const QByteArray title = escaped(folderName);
     QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), indexStyle)
         + "<body>\n<h1>" + title + "</h1>\n" + navigation(page, pages) + "<main class=\"grid\">\n";
+    text.reserve(text.size() + entries.size() * 400 + 200);
     for (const GalleryEntry &entry : entries)
-        text += figure(entry);
+        appendFigure(text, entry);
     return text + "</main>\n" + navigation(page, pages) + "</body>\n</html>\n";
 }
 
@@ -85,6 +106,13 @@ QByteArray head(const QByteArray &title, const char *style, const QByteArray &ex
 
 QByteArray escaped(const QString &text)
 {
+    // Most names are plain: printable ASCII with nothing to escape, as they stand.
+    const bool plain = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x20 && u < 0x7F && u != '<' && u != '>' && u != '&' && u != '"';
+    });
+    if (plain)
+        return text.toLatin1();
     return NativeName::printable(text).toHtmlEscaped().toUtf8();
 }
 
@@ -93,21 +121,31 @@ QByteArray escaped(const QString &text)
 // colon is encoded as well: "c:photo.jpg" would be read as a scheme.
 QByteArray link(const QString &path)
 {
+    QByteArray text;
+    appendLink(text, path);
+    return text;
+}
+
+void appendLink(QByteArray &text, const QString &path)
+{
     static constexpr char hex[] = "0123456789ABCDEF";
     static constexpr QByteArrayView kept = "-._~!$()*+,;=@/";
-    QByteArray text;
-    for (const char byte : path.toUtf8()) {
+    const QByteArray bytes = path.toUtf8();
+    const qsizetype start = text.size();
+    text.resize(start + bytes.size() * 3); // written into, not appended to: an album has many
+    char *out = text.data() + start;
+    for (const char byte : bytes) {
         const auto b = static_cast<unsigned char>(byte);
         const bool alphanumeric = (b >= '0' && b <= '9') || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
         if (alphanumeric || kept.contains(byte)) {
-            text += byte;
+            *out++ = byte;
         } else {
-            text += '%';
-            text += hex[b >> 4];
-            text += hex[b & 0x0F];
+            *out++ = '%';
+            *out++ = hex[b >> 4];
+            *out++ = hex[b & 0x0F];
         }
     }
-    return text;
+    text.truncate(out - text.constData());
 }
 
 } // namespace GalleryPage

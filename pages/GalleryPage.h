@@ -48,6 +48,13 @@ struct Place {
     QString nextImage;
 };
 
+/**
+ * Returns a digest of everything picturePage() makes the page from, and of
+ * its format's version: equal digests, equal pages. Costs a fraction of
+ * making the page.
+ */
+quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, const Place &place);
+
 /** Returns the path, from a picture page, of what it shows of entry: the copy, or the picture itself. */
 QString shownImage(const GalleryEntry &entry);
 
@@ -67,5 +74,8 @@ QByteArray escaped(const QString &text);
 
 /** Returns path percent-encoded for an href or src: every byte a browser could misread. */
 QByteArray link(const QString &path);
+
+/** Appends path to text as link() encodes it. */
+void appendLink(QByteArray &text, const QString &path);
 
 } // namespace GalleryPage

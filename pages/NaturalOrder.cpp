@@ -2,47 +2,38 @@
 
 namespace {
 
-// Compares the digit runs starting at a[i] and b[j] by value, moving i and j past them.
-int compareNumbers(QStringView a, qsizetype &i, QStringView b, qsizetype &j)
-{
-    const auto skipZeros = [](QStringView s, qsizetype &at) {
-        while (at < s.size() && s[at] == QLatin1Char('0') && at + 1 < s.size() && s[at + 1].isDigit())
-            ++at;
-    };
-    skipZeros(a, i);
-    skipZeros(b, j);
-    const qsizetype startA = i, startB = j;
-    while (i < a.size() && a[i].isDigit())
-        ++i;
-    while (j < b.size() && b[j].isDigit())
-        ++j;
-    if (i - startA != j - startB)
-        return i - startA < j - startB ? -1 : 1; // fewer significant digits, smaller
-    return a.mid(startA, i - startA).compare(b.mid(startB, j - startB));
-}
-
-int naturalCompare(QStringView a, QStringView b)
-{
-    qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            if (const int numbers = compareNumbers(a, i, b, j); numbers != 0)
-                return numbers;
-            continue;
-        }
-        const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
-        if (x != y)
-            return x < y ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    return (i < a.size()) - (j < b.size());
-}
+// Case is folded; a run of digits becomes "0", the count of its digits
+// without leading zeros as one character, then those digits: more digits,
+// a larger number, and equal lengths compare digit by digit. The run starts
+// with a digit, so against any other character it sorts where a digit would.
+constexpr char16_t numberMark = u'0';
 
 } // namespace
 
+QString naturalKey(const QString &name)
+{
+    QString key;
+    key.reserve(name.size() + 4);
+    const qsizetype size = name.size();
+    for (qsizetype i = 0; i < size;) {
+        if (!name.at(i).isDigit()) {
+            key += name.at(i++).toCaseFolded();
+            continue;
+        }
+        qsizetype start = i;
+        while (i < size && name.at(i).isDigit())
+            ++i;
+        while (start + 1 < i && name.at(start) == QLatin1Char('0'))
+            ++start; // 007 is 7
+        key += QChar(numberMark);
+        key += QChar(char16_t(std::min<qsizetype>(i - start, 0xFFFF)));
+        key += QStringView(name).mid(start, i - start);
+    }
+    return key;
+}
+
 bool naturalLess(const QString &a, const QString &b)
 {
-    const int natural = naturalCompare(a, b);
+    const int natural = naturalKey(a).compare(naturalKey(b));
     return natural != 0 ? natural < 0 : a < b;
 }

@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <cstring>
+
 namespace GalleryPage {
 
 namespace {
@@ -104,8 +106,8 @@ QByteArray fact(const char *term, const QString &value)
 QByteArray facts(const GalleryEntry &entry)
 {
     const PictureFacts &f = entry.facts;
-    const QString taken = f.taken.isValid() ? QLocale(QLocale::English).toString(f.taken, QStringLiteral("d MMMM yyyy, HH:mm"))
-                                            : QString();
+    static const QLocale english(QLocale::English);
+    const QString taken = f.taken.isValid() ? english.toString(f.taken, QStringLiteral("d MMMM yyyy, HH:mm")) : QString();
     QStringList exposure{f.exposure, f.aperture, f.iso};
     exposure.removeAll(QString());
     const QString size = QStringLiteral("%1 x %2 pixels, %3")
@@ -115,7 +117,55 @@ QByteArray facts(const GalleryEntry &entry)
         + fact("Size", size) + "</dl>\n";
 }
 
+// Raised whenever picturePage() changes what it writes, so that every page is made again.
+constexpr quint64 pageFormat = 1;
+
+// FNV-1a over eight bytes at a time: the same in every process, where
+// qHash() is seeded afresh each time.
+class Digest
+{
+public:
+    void add(const void *data, std::size_t size)
+    {
+        const auto *bytes = static_cast<const unsigned char *>(data);
+        std::size_t i = 0;
+        for (; i + 8 <= size; i += 8) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, 8);
+            m_value = (m_value ^ word) * 0x100000001b3ULL;
+            m_value ^= m_value >> 29;
+        }
+        for (; i < size; ++i)
+            m_value = (m_value ^ bytes[i]) * 0x100000001b3ULL;
+    }
+    void add(QStringView text)
+    {
+        add(text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
+        add(qint64(text.size())); // "ab" + "c" is not "a" + "bc"
+    }
+    void add(qint64 number) { add(&number, sizeof number); }
+    quint64 value() const { return m_value; }
+
+private:
+    quint64 m_value = 0xcbf29ce484222325ULL;
+};
+
 } // namespace
+
+quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, const Place &place)
+{
+    Digest digest;
+    const PictureFacts &f = entry.facts;
+    for (const QString &text : {folderName, entry.name, place.previous, place.next, place.previousImage, place.nextImage,
+                                f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption})
+        digest.add(QStringView(text));
+    for (const qint64 number : {qint64(pageFormat), entry.length, qint64(entry.shown.width()), qint64(entry.shown.height()),
+                                qint64(entry.small.width()), qint64(entry.small.height()), qint64(entry.large.width()),
+                                qint64(entry.large.height()), qint64(entry.web.width()), qint64(entry.web.height()),
+                                f.taken.isValid() ? f.taken.toMSecsSinceEpoch() : -1, place.indexPage})
+        digest.add(number);
+    return digest.value();
+}
 
 QString shownImage(const GalleryEntry &entry)
 {

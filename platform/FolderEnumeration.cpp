@@ -179,21 +179,23 @@ FolderEnumeration::FolderEnumeration(const QString &folder)
     : m_error(folderProblem(folder))
 {
     if (m_error.isEmpty())
-        readSorted(FolderHandle::open(folder));
+        read(FolderHandle::open(folder), Order::ByName);
 }
 
-FolderEnumeration::FolderEnumeration(const FolderHandle &folder)
+FolderEnumeration::FolderEnumeration(const FolderHandle &folder, Order order)
 {
-    readSorted(folder);
+    read(folder, order);
 }
 
-void FolderEnumeration::readSorted(const FolderHandle &folder)
+void FolderEnumeration::read(const FolderHandle &folder, Order order)
 {
     m_error = readEntries(folder, m_entries);
     if (!m_error.isEmpty()) {
         m_entries.clear();
         return;
     }
+    if (order == Order::AsListed)
+        return;
     // readdir order is arbitrary; pages must follow the names as a person
     // reads them. Case is folded once a name, not once a comparison.
     struct Key {

@@ -23,8 +23,14 @@ class FolderEnumeration
 {
 public:
     explicit FolderEnumeration(const QString &folder);
-    /** Lists the open folder: its entries as they are now, whatever its path has become. */
-    explicit FolderEnumeration(const FolderHandle &folder);
+    enum class Order { ByName, AsListed };
+
+    /**
+     * Lists the open folder: its entries as they are now, whatever its path
+     * has become. AsListed leaves them in the system's order, which costs no
+     * sort, for callers that only look names up.
+     */
+    explicit FolderEnumeration(const FolderHandle &folder, Order order = Order::ByName);
 
     /** Returns an empty text when the folder could be listed, else the reason. */
     QString error() const { return m_error; }
@@ -33,7 +39,7 @@ public:
     std::optional<FolderEntry> next();
 
 private:
-    void readSorted(const FolderHandle &folder);
+    void read(const FolderHandle &folder, Order order);
 
     QList<FolderEntry> m_entries;
     qsizetype m_next = 0;

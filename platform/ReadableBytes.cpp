@@ -7,13 +7,19 @@ QString readableBytes(qint64 bytes)
     if (bytes < 1000)
         return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
     static constexpr std::array units = {"kB", "MB", "GB", "TB", "PB", "EB"};
-    double value = double(bytes) / 1000;
+    // Rounded half up in whole numbers: exact, and quick enough for every
+    // caption of a large album. One decimal below 10, none above; what would
+    // round to 1000 is told in the next unit.
     std::size_t unit = 0;
-    // 999,600 bytes would round to "1000 kB": such a value reads as the next unit.
-    while (value >= 999.5 && unit + 1 < units.size()) {
-        value /= 1000;
+    qint64 scale = 1000;
+    for (;;) {
+        const qint64 tenths = (bytes * 10 + scale / 2) / scale;
+        if (tenths < 100)
+            return QStringLiteral("%1.%2 %3").arg(tenths / 10).arg(tenths % 10).arg(QLatin1String(units[unit]));
+        const qint64 whole = (bytes + scale / 2) / scale;
+        if (whole < 1000 || unit + 1 == units.size())
+            return QStringLiteral("%1 %2").arg(whole).arg(QLatin1String(units[unit]));
+        scale *= 1000;
         ++unit;
     }
-    const int decimals = value < 9.95 ? 1 : 0;
-    return QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(units[unit]));
 }

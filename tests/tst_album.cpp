@@ -5,6 +5,7 @@
 #include "pages/GenerationRun.h"
 #include "pages/NaturalOrder.h"
 #include "platform/JpegDecoding.h"
+#include "platform/ReadableBytes.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
 
@@ -127,6 +128,30 @@ private slots:
         QVERIFY(naturalLess(a, b));
         QVERIFY(!naturalLess(b, a));
         QVERIFY(!naturalLess(a, a));
+    }
+
+    // Sizes as a file manager writes them, at the boundaries where the unit or the decimal changes.
+    void sizesForPeople_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << 0ll << "0 bytes";
+        QTest::newRow("1") << 1ll << "1 byte";
+        QTest::newRow("999") << 999ll << "999 bytes";
+        QTest::newRow("1000") << 1000ll << "1.0 kB";
+        QTest::newRow("9949") << 9949ll << "9.9 kB";
+        QTest::newRow("9950") << 9950ll << "10 kB";
+        QTest::newRow("999499") << 999499ll << "999 kB";
+        QTest::newRow("999500") << 999500ll << "1.0 MB";
+        QTest::newRow("1440000") << 1440000ll << "1.4 MB";
+        QTest::newRow("3.2e9") << 3'200'000'000ll << "3.2 GB";
+    }
+
+    void sizesForPeople()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(readableBytes(bytes), text);
     }
 
     // What the picture page tells of a photograph, from what its camera wrote.

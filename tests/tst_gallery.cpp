@@ -391,7 +391,7 @@ private slots:
             for (const QString &name : leftovers + kept)
                 QVERIFY(TestPictures::writeFile(path(folder + name), "x"));
         }
-        QVERIFY(TestPictures::writeFile(path("vimbrel/index.json.q1W2e3"), "x"));
+        QVERIFY(TestPictures::writeFile(path("vimbrel/index.txt.q1W2e3"), "x"));
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices), RunOutcome::Completed);
         QStringList expected = kept + QStringList{"p00.jpg.jpg"};
@@ -400,7 +400,7 @@ private slots:
         expected = kept + QStringList{"p00.jpg.htm"};
         expected.sort();
         QCOMPARE(QDir(path("vimbrel/pages")).entryList(QDir::Files | QDir::Hidden), expected);
-        QCOMPARE(QDir(path("vimbrel")).entryList(QDir::Files | QDir::Hidden), QStringList{"index.json"});
+        QCOMPARE(QDir(path("vimbrel")).entryList(QDir::Files | QDir::Hidden), QStringList{"index.txt"});
     }
 
     void badPicturesAreSkippedAndReported()

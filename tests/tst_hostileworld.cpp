@@ -363,9 +363,9 @@ private slots:
         for (const char *folder : {"vimbrel/small", "vimbrel/pages"})
             QVERIFY(QDir(dir.path()).mkpath(folder));
         QVERIFY(TestPictures::writeFile(dir.filePath("vimbrel/" + file), "the user's"));
-        const QByteArray index = "{\"album\":1,\"box\":256,\"web\":2048,\"pictures\":{\"" + picture.toUtf8()
-            + "\":{\"stamp\":\"1 2 3 4\",\"small\":[10,10],\"large\":[10,10]}}}";
-        QVERIFY(TestPictures::writeFile(dir.filePath("vimbrel/index.json"), index));
+        const QByteArray index = "vimbrel album 1 box 256 web 2048\n" + picture.toUtf8()
+            + "\t1 2 3 4\t10 10\t10 10\t-1 -1\t0\t\t\t\t\t\t\t\n";
+        QVERIFY(TestPictures::writeFile(dir.filePath("vimbrel/index.txt"), index));
         PageOptions options;
         options.style = PageStyle::Gallery;
         PageFiles::Recorder notices;

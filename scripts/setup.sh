@@ -15,7 +15,7 @@ test_packages=(
     # the pictures the browser judges
     imagemagick libjpeg-turbo-progs webp libimage-exiftool-perl
     tidy  # the gallery pages are checked with it
-    libvips-tools  # vipsthumbnail, the gallery benchmark's reference thumbnailer
+    libvips-tools igal2  # vipsthumbnail and igal2, the gallery benchmark's references
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
     # the package check: cpack's DEB generator (dpkg-shlibdeps, file), then

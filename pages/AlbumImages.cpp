@@ -255,7 +255,7 @@ ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, c
     }
     made.small = small.size();
     made.large = large.size();
-    made.web = web.size();
+    made.web = web.isNull() ? QSize() : web.size(); // a null image is 0 x 0, which QSize takes as valid
     made.facts = std::move(decoded.facts);
     made.stamp = picture.stamp;
     return made;

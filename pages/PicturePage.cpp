@@ -24,6 +24,7 @@ constexpr char pictureStyle[] =
     ".steps{white-space:nowrap}\n"
     ".steps a,.steps span{margin:0 .6em}\n"
     ".off{opacity:.4}\n"
+    "#index{flex:1 1 0;min-width:0;max-width:max-content;overflow:hidden;text-overflow:ellipsis;white-space:nowrap}\n"
     ".shown{margin:0;text-align:center}\n"
     ".shown img{display:block;margin:0 auto;width:auto;height:auto;max-width:100%;"
     "max-height:calc(100vh - 3em);max-height:calc(100dvh - 3em)}\n"

@@ -3,9 +3,10 @@
 // disk in headless Chromium and checks what a visitor would see and reach.
 // Every thumbnail must load at the size its page gives, which is its
 // picture's size fitted into the thumbnail square; its caption must give the
-// picture's name and length; its link must lead to the picture itself. The
-// "Next" links must lead through every page once, in order, and "Previous"
-// back again.
+// picture's name and its length as people read it; its link must lead to the
+// picture's own page, headed by its name. The pictures come in natural name
+// order. The "Next" links must lead through every page once, in order, and
+// "Previous" back again.
 //
 // Usage: node check_gallery.mjs VIMBREL_BINARY BROWSER_PICTURES_BINARY
 // CHROMIUM in the environment overrides /usr/bin/chromium.
@@ -15,15 +16,17 @@ import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { Browser } from './devtools_pipe.mjs';
-import { Failures, makePictures, picturesInOrder, run, runWithDeadline } from './picture_folder.mjs';
+import {
+    Failures, fitted, makePictures, naturally, picturesInOrder, readableBytes, run, runWithDeadline,
+} from './picture_folder.mjs';
 
 const picturesPerPage = 12;
 const thumbnailBox = 256;
 const deadlineMs = 50000;
 const stepMs = 10000;
-// A page waits this long for its thumbnails, then as long for what its links
-// lead to: both within one command's timeout, so that a picture that never
-// loads is reported by name, not as a page that did not answer.
+// A page waits this long for its thumbnails, within one command's timeout, so
+// that a picture that never loads is reported by name, not as a page that did
+// not answer.
 const loadWaitMs = 4000;
 // The pages' links are relative, so the folder's own name must survive them too.
 const folderName = 'gallery & #2 %41 ? \u00fcber \u65e5\u672c';
@@ -32,19 +35,10 @@ const folderName = 'gallery & #2 %41 ? \u00fcber \u65e5\u672c';
 // scrolled to. A thumbnail the page never asks for is then caught as unloaded.
 const viewport = { width: 320, height: 480, deviceScaleFactor: 1, mobile: false };
 
-/** The size a thumbnail of a width x height picture has: fitted into the square, never enlarged. */
-function fitted(width, height) {
-    if (width <= thumbnailBox && height <= thumbnailBox)
-        return { width, height };
-    const longer = Math.max(width, height);
-    const side = (length) => (length === longer ? thumbnailBox : Math.max(1, Math.round(length * thumbnailBox / longer)));
-    return { width: side(width), height: side(height) };
-}
-
 /**
  * What the page shows once every thumbnail has been scrolled to: each
- * picture's thumbnail as loaded, its caption split at its line breaks, the
- * size of what its link leads to, and the page's navigation.
+ * picture's thumbnail as loaded, its caption split at its line breaks, where
+ * its link leads, and the page's navigation.
  */
 const pageSnapshot = `(async () => {
     const settled = (image) => new Promise((done) => {
@@ -66,19 +60,7 @@ const pageSnapshot = `(async () => {
     }
     await bounded(Promise.all(waits));
 
-    const opened = (url) => new Promise((done) => {
-        const image = new Image();
-        image.onload = () => done({ width: image.naturalWidth, height: image.naturalHeight });
-        image.onerror = () => done({ width: 0, height: 0, failed: true });
-        image.src = url;
-    });
-    const figures = [...document.querySelectorAll('figure')];
-    const targets = await Promise.all(figures.map((figure) => {
-        const link = figure.querySelector('a');
-        return link ? bounded(opened(link.href)) : null;
-    }));
-
-    const pictures = figures.map((figure, i) => {
+    const pictures = [...document.querySelectorAll('figure')].map((figure) => {
         const link = figure.querySelector('a');
         const image = figure.querySelector('img');
         const caption = figure.querySelector('figcaption');
@@ -91,9 +73,8 @@ const pageSnapshot = `(async () => {
         }
         return {
             href: link ? link.getAttribute('href') : null, linkUrl: link ? link.href : null,
-            target: targets[i] ?? null,
             inLink: Boolean(image && link && image.parentElement === link),
-            src: image ? image.getAttribute('src') : null, url: image ? image.src : null,
+            src: image ? image.getAttribute('src') : null, url: image ? image.currentSrc : null,
             complete: image ? image.complete : false,
             naturalWidth: image ? image.naturalWidth : 0, naturalHeight: image ? image.naturalHeight : 0,
             width: image ? image.getAttribute('width') : null, height: image ? image.getAttribute('height') : null,
@@ -114,11 +95,21 @@ const pageSnapshot = `(async () => {
     };
 })()`;
 
-function checkPicture(where, picture, name, made, folder, failures) {
+/** Opens url in session; resolves with the text of its h1, or null. */
+async function headingAt(browser, session, url, what) {
+    const loaded = browser.next('Page.loadEventFired', session, stepMs, what);
+    const { errorText } = await browser.send('Page.navigate', { url }, session);
+    if (errorText)
+        return null;
+    await loaded;
+    return browser.evaluate(session, 'document.querySelector("h1")?.textContent ?? null');
+}
+
+async function checkPicture(where, picture, name, made, folder, browser, pictureTab, failures) {
     failures.expect(picture.alt === name, where, `alt text is ${JSON.stringify(picture.alt)}`);
     failures.expect(picture.inLink, where, 'the thumbnail is not inside the picture\'s link');
 
-    const thumbnail = fitted(made.width, made.height);
+    const thumbnail = fitted(made.width, made.height, thumbnailBox);
     const width = Number(picture.width);
     const height = Number(picture.height);
     failures.expect(width === thumbnail.width && height === thumbnail.height, where,
@@ -133,8 +124,8 @@ function checkPicture(where, picture, name, made, folder, failures) {
     }
     if (picture.url?.startsWith('file:')) {
         const file = fileURLToPath(picture.url);
-        failures.expect(path.dirname(file) === path.join(folder, 'thumbnails'), where,
-            `thumbnail ${JSON.stringify(file)} is not in the thumbnails folder`);
+        failures.expect(path.dirname(file) === path.join(folder, 'vimbrel', 'small'), where,
+            `thumbnail ${JSON.stringify(file)} is not in the album's small folder`);
         let start = Buffer.alloc(0);
         try {
             start = fs.readFileSync(file).subarray(0, 3);
@@ -152,7 +143,7 @@ function checkPicture(where, picture, name, made, folder, failures) {
     } catch (error) {
         failures.add(where, `the picture is gone from the folder (${error.code})`);
     }
-    const caption = [name, `${size} bytes`];
+    const caption = [name, readableBytes(size)];
     failures.expect(size === null || JSON.stringify(picture.caption) === JSON.stringify(caption), where,
         `caption lines are ${JSON.stringify(picture.caption)}, expected ${JSON.stringify(caption)}`);
 
@@ -160,15 +151,12 @@ function checkPicture(where, picture, name, made, folder, failures) {
         failures.add(where, 'has no link');
         return;
     }
-    const linked = picture.linkUrl.startsWith('file:') ? decodeURIComponent(new URL(picture.linkUrl).pathname) : picture.linkUrl;
-    failures.expect(linked === path.join(folder, name), where,
-        `link ${JSON.stringify(picture.href)} leads to ${JSON.stringify(linked)}, not to the picture`);
-    const target = picture.target ?? { width: 0, height: 0 };
-    if (target.width === 0)
-        failures.add(where, `link ${JSON.stringify(picture.href)} leads to nothing the browser shows (${picture.linkUrl})`);
-    else
-        failures.expect(target.width === made.width && target.height === made.height, where,
-            `link leads to a ${target.width}x${target.height} picture, but ${made.width}x${made.height} was made under that name`);
+    const linked = picture.linkUrl.startsWith('file:') ? fileURLToPath(picture.linkUrl) : picture.linkUrl;
+    failures.expect(path.dirname(linked) === path.join(folder, 'vimbrel', 'pages'), where,
+        `link ${JSON.stringify(picture.href)} leads to ${JSON.stringify(linked)}, not to a page of the album's`);
+    const heading = await headingAt(browser, pictureTab, picture.linkUrl, `${where}: opening its link`);
+    failures.expect(heading === name, where,
+        `link ${JSON.stringify(picture.href)} leads to a page headed ${JSON.stringify(heading)}, not to the picture's own`);
 }
 
 function checkNavigation(page, number, pages, snapshot, urls, failures) {
@@ -204,6 +192,8 @@ async function follow(browser, session, rel, what) {
 
 /** Walks the pages from index1.htm by clicking "Next"; returns the pages' count. */
 async function walkPages(browser, folder, names, sizes, failures) {
+    const pictureTab = await browser.newPage();
+    await browser.send('Page.enable', {}, pictureTab);
     const session = await browser.newPage();
     await browser.send('Page.enable', {}, session);
     await browser.send('Network.enable', {}, session);
@@ -238,14 +228,14 @@ async function walkPages(browser, folder, names, sizes, failures) {
             `has ${snapshot.images} images, but ${snapshot.pictures.length} pictures`);
         failures.expect(snapshot.heading === folderName, page,
             `heading is ${JSON.stringify(snapshot.heading)}, expected the folder's name ${JSON.stringify(folderName)}`);
-        snapshot.pictures.forEach((picture, i) => {
+        for (const [i, picture] of snapshot.pictures.entries()) {
             const name = expected[i];
             const where = `${page}, picture ${first + i + 1} (${JSON.stringify(name)}, src ${JSON.stringify(picture.src)})`;
             if (name === undefined)
                 failures.add(where, 'is one picture too many');
             else
-                checkPicture(where, picture, name, sizes.get(name), folder, failures);
-        });
+                await checkPicture(where, picture, name, sizes.get(name), folder, browser, pictureTab, failures);
+        }
         checkNavigation(page, number, pages, snapshot, urls, failures);
         for (const problem of failedLoads)
             failures.add(page, `failed to load ${problem}`);
@@ -281,7 +271,7 @@ async function main(leftovers) {
         const sizes = makePictures(makePicturesBinary, folder, stepMs);
         run(vimbrel, ['--generate', '--gallery', '--page-size', String(picturesPerPage), folder],
             'vimbrel --generate --gallery', stepMs);
-        const names = picturesInOrder(folder, sizes);
+        const names = picturesInOrder(folder, sizes, naturally);
 
         browser = await Browser.launch(chromium, path.join(work, 'profile'));
         leftovers.browser = browser;
@@ -297,7 +287,7 @@ async function main(leftovers) {
         }
         if (failures.list.length > 0)
             throw new Error(`${failures.list.length} problems in the gallery pages of ${folder}:\n  ${failures.list.join('\n  ')}`);
-        console.log(`${pages} gallery pages, ${names.length} pictures: every thumbnail loaded at its fitted size, every link led to its picture`);
+        console.log(`${pages} gallery pages, ${names.length} pictures: every thumbnail loaded at its fitted size, every link led to its picture's page`);
     } finally {
         if (browser)
             await browser.close();

@@ -25,6 +25,71 @@ export function byName(a, b) {
     return a < b ? -1 : a > b ? 1 : 0;
 }
 
+// One UTF-16 unit at a time, as the program compares: a run of digits by its
+// value, anything else case folded (lower case stands in for folding here,
+// the same for every name the tests use).
+const isDigit = (unit) => /\p{Nd}/u.test(unit);
+function naturalCompare(a, b) {
+    let i = 0;
+    let j = 0;
+    while (i < a.length && j < b.length) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            const run = (s, at) => {
+                let end = at;
+                while (end < s.length && isDigit(s[end]))
+                    ++end;
+                while (at + 1 < end && s[at] === '0')
+                    ++at;
+                return [s.slice(at, end), end];
+            };
+            const [x, nextI] = run(a, i);
+            const [y, nextJ] = run(b, j);
+            if (x.length !== y.length)
+                return x.length < y.length ? -1 : 1;
+            if (x !== y)
+                return x < y ? -1 : 1;
+            i = nextI;
+            j = nextJ;
+            continue;
+        }
+        const x = a[i].toLowerCase();
+        const y = b[j].toLowerCase();
+        if (x !== y)
+            return x < y ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    return (i < a.length) - (j < b.length);
+}
+
+/** The album's order: IMG_2 before IMG_10, then exact for names that differ only so. */
+export function naturally(a, b) {
+    return naturalCompare(a, b) || (a < b ? -1 : a > b ? 1 : 0);
+}
+
+/** A file's length as the pages write it for people: "512 bytes", "820 kB", "1.4 MB". */
+export function readableBytes(bytes) {
+    if (bytes < 1000)
+        return bytes === 1 ? '1 byte' : `${bytes} bytes`;
+    const units = ['kB', 'MB', 'GB', 'TB', 'PB', 'EB'];
+    let value = bytes / 1000;
+    let unit = 0;
+    while (value >= 999.5 && unit + 1 < units.length) {
+        value /= 1000;
+        ++unit;
+    }
+    return `${value.toFixed(value < 9.95 ? 1 : 0)} ${units[unit]}`;
+}
+
+/** A width x height picture fitted into a box x box square, never enlarged, its shorter side rounded. */
+export function fitted(width, height, box) {
+    if (width <= box && height <= box)
+        return { width, height };
+    const longer = Math.max(width, height);
+    const side = (length) => (length === longer ? box : Math.max(1, Math.round(length * box / longer)));
+    return { width: side(width), height: side(height) };
+}
+
 /** Runs executable to its end within timeoutMs; returns its output, throws on any failure. */
 export function run(executable, args, what, timeoutMs) {
     const result = spawnSync(executable, args, { encoding: 'utf8', timeout: timeoutMs });
@@ -35,15 +100,15 @@ export function run(executable, args, what, timeoutMs) {
     return result.stdout;
 }
 
-/** Fills folder with browser_pictures; returns name -> {name, width, height} of each picture made. */
-export function makePictures(makePicturesBinary, folder, timeoutMs) {
-    const made = JSON.parse(run(makePicturesBinary, [folder], 'making the pictures', timeoutMs));
+/** Fills folder with browser_pictures (options first); returns name -> {name, width, height} of each picture made. */
+export function makePictures(makePicturesBinary, folder, timeoutMs, options = []) {
+    const made = JSON.parse(run(makePicturesBinary, [...options, folder], 'making the pictures', timeoutMs));
     return new Map(made.map((p) => [p.name, p]));
 }
 
-/** The pictures in folder in the order the pages give them; throws unless they are those made. */
-export function picturesInOrder(folder, sizes) {
-    const names = fs.readdirSync(folder).filter(isCandidate).sort(byName);
+/** The pictures in folder in the order the pages give them (order: byName or naturally); throws unless they are those made. */
+export function picturesInOrder(folder, sizes, order = byName) {
+    const names = fs.readdirSync(folder).filter(isCandidate).sort(order);
     if (names.length !== sizes.size || !names.every((n) => sizes.has(n)))
         throw new Error(`the folder lists ${JSON.stringify(names)}, but these pictures were made: ${JSON.stringify([...sizes.keys()])}`);
     return names;

@@ -46,6 +46,9 @@ struct Options {
                                               "the originals); needs --gallery.")
                                    .arg(PageOptions::defaultWebSize),
                                QStringLiteral("pixels")};
+    QCommandLineOption recursive{QStringLiteral("recursive"),
+                                 QStringLiteral("Give every folder under <folder> that holds pictures an album of "
+                                                "its own, linked from its parent's; needs --gallery.")};
     QCommandLineOption order{QStringLiteral("order"),
                              QStringLiteral("The gallery's order: name (natural: IMG_2 before IMG_10, the default) or "
                                             "date (taken, else modified; oldest first); needs --gallery."),
@@ -67,6 +70,7 @@ void describe(QCommandLineParser &parser, const Options &options)
     parser.addOption(options.pageSize);
     parser.addOption(options.webSize);
     parser.addOption(options.order);
+    parser.addOption(options.recursive);
     parser.addPositionalArgument(QStringLiteral("folder"),
                                  QStringLiteral("The folder the window opens in; with --generate, more folders to write."),
                                  QStringLiteral("[folder...]"));
@@ -91,9 +95,10 @@ std::optional<PageOptions> pageOptions(const QCommandLineParser &parser, const O
     PageOptions pages;
     if (parser.isSet(options.gallery))
         pages.style = PageStyle::Gallery;
+    pages.recursive = parser.isSet(options.recursive);
     // Classic pages hold ten pictures a page in folder order, always: an
     // option for the gallery given for them would be dropped without a word.
-    for (const QCommandLineOption *option : {&options.pageSize, &options.webSize, &options.order}) {
+    for (const QCommandLineOption *option : {&options.pageSize, &options.webSize, &options.order, &options.recursive}) {
         if (parser.isSet(*option) && !parser.isSet(options.gallery)) {
             printError(QStringLiteral("--%1 applies to gallery pages only: add --gallery.").arg(option->names().constLast()));
             return std::nullopt;
@@ -185,7 +190,9 @@ QStringList styleBeforeFolder(QStringList arguments)
             continue;
         const QString next = arguments.at(i + 1);
         static const QStringList valued{QStringLiteral("--page-size"), QStringLiteral("--web-size"), QStringLiteral("--order")};
-        const qsizetype taken = next == QLatin1String("--gallery") ? 1 : valued.contains(next) ? 2 : 0;
+        const qsizetype taken = next == QLatin1String("--gallery") || next == QLatin1String("--recursive") ? 1
+                                : valued.contains(next)                                                  ? 2
+                                                                                                         : 0;
         if (taken == 0 || i + taken >= arguments.size())
             continue;
         const QStringList moved = arguments.mid(i + 1, taken);

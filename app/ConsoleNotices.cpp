@@ -1,6 +1,7 @@
 #include "ConsoleNotices.h"
 
 #include "platform/NativeName.h"
+#include "platform/RunNotices.h"
 #include "platform/Terminal.h"
 
 #include <QDir>
@@ -69,6 +70,11 @@ void ConsoleNotices::olderPagesLeft(const QString &pages)
 void ConsoleNotices::noPictures()
 {
     m_afterCompleted.append(QStringLiteral("No picture in this folder: no page was written."));
+}
+
+void ConsoleNotices::albumsWritten(qint64 albums, qint64 pictures)
+{
+    m_afterCompleted.append(albumsLine(albums, pictures));
 }
 
 void ConsoleNotices::thumbnailed(qint64 count)

@@ -49,8 +49,8 @@ Form1::Form1(const Form1Services &services, QWidget *parent)
 
     (m_settings.pageStyle() == PageStyle::Gallery ? c.mnuGalleryPages : c.mnuClassicPages)->setChecked(true);
     (m_settings.pictureOrder() == PictureOrder::Date ? c.mnuOrderByDate : c.mnuOrderByName)->setChecked(true);
-    if (m_settings.pageStyle() == PageStyle::Gallery)
-        m_listing->setPicturesPerPage(PageOptions::defaultGalleryPageSize);
+    c.mnuSubFolders->setChecked(m_settings.includeSubFolders());
+    followStyle();
     connectHandlers();
     new FocusMark(m_client); // Enter presses Command1 at start-up: it must show that it has the focus
     c.Command1->setFocus();
@@ -95,6 +95,7 @@ void Form1::connectHandlers()
     connect(c.mnuGalleryPages, &QAction::triggered, this, &Form1::mnuPages_Click);
     connect(c.mnuOrderByName, &QAction::triggered, this, &Form1::mnuPages_Click);
     connect(c.mnuOrderByDate, &QAction::triggered, this, &Form1::mnuPages_Click);
+    connect(c.mnuSubFolders, &QAction::triggered, this, &Form1::mnuPages_Click);
 
     connect(m_listing, &PictureListing::started, this, &Form1::listingStarted);
     connect(m_listing, &PictureListing::listed, this, &Form1::listingFinished);
@@ -195,6 +196,7 @@ void Form1::Command1_Click()
     PageOptions options;
     options.style = m_controls.mnuGalleryPages->isChecked() ? PageStyle::Gallery : PageStyle::Classic;
     options.order = m_controls.mnuOrderByDate->isChecked() ? PictureOrder::Date : PictureOrder::Name;
+    options.recursive = options.style == PageStyle::Gallery && m_controls.mnuSubFolders->isChecked();
     if (!m_run->start(m_controls.Dir1->path(), options))
         return;
     setRunning(true);
@@ -214,9 +216,18 @@ void Form1::mnuAbout_Click()
 void Form1::mnuPages_Click()
 {
     // A settings failure costs only the choice at the next start.
-    const bool gallery = m_controls.mnuGalleryPages->isChecked();
-    m_settings.savePageStyle(gallery ? PageStyle::Gallery : PageStyle::Classic);
+    m_settings.savePageStyle(m_controls.mnuGalleryPages->isChecked() ? PageStyle::Gallery : PageStyle::Classic);
     m_settings.savePictureOrder(m_controls.mnuOrderByDate->isChecked() ? PictureOrder::Date : PictureOrder::Name);
+    m_settings.saveIncludeSubFolders(m_controls.mnuSubFolders->isChecked());
+    followStyle();
+}
+
+// The gallery's own items and page count go with the gallery.
+void Form1::followStyle()
+{
+    const bool gallery = m_controls.mnuGalleryPages->isChecked();
+    for (QAction *item : {m_controls.mnuOrderByName, m_controls.mnuOrderByDate, m_controls.mnuSubFolders})
+        item->setEnabled(gallery);
     m_listing->setPicturesPerPage(gallery ? PageOptions::defaultGalleryPageSize : picturesPerPage);
 }
 
@@ -235,7 +246,7 @@ void Form1::runFinished(RunOutcome outcome, const QList<SkippedFile> &skipped, c
     setRunning(false); // ready for another run before the box is dismissed
     if (outcome == RunOutcome::Completed)
         m_boxes.show(this, MessageBoxes::Icon::Information, RunMessages::completedTitle(),
-                     RunMessages::completedText(skipped, m_run->olderPages()));
+                     RunMessages::completedText(skipped, m_run->olderPages(), m_run->albums()));
     else if (outcome == RunOutcome::Failed) // one line, whatever the names in it hold
         m_boxes.show(this, MessageBoxes::Icon::Critical, ProgramInfo::title(), NativeName::printable(failure));
     emit runEnded(outcome);

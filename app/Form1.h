@@ -75,6 +75,7 @@ private:
     void Command3_Click();
     void mnuAbout_Click();
     void mnuPages_Click();
+    void followStyle();
 
     void openFolder(const QString &requestedFolder);
     void tellStartProblemOnceShown();

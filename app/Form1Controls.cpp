@@ -160,6 +160,9 @@ void addPagesMenu(QMainWindow *window, Form1Controls &c)
         orders->addAction(item);
     }
     c.mnuOrderByName->setChecked(true);
+    c.mnuSubFolders = pages->addAction(QStringLiteral("Include sub-folders"));
+    c.mnuSubFolders->setObjectName(QStringLiteral("mnuSubFolders"));
+    c.mnuSubFolders->setCheckable(true);
 }
 
 } // namespace

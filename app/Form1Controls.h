@@ -44,6 +44,7 @@ struct Form1Controls {
     QAction *mnuGalleryPages = nullptr; // the gallery item
     QAction *mnuOrderByName = nullptr;  // then the gallery's order, exclusive with
     QAction *mnuOrderByDate = nullptr;  // by date taken
+    QAction *mnuSubFolders = nullptr;   // the gallery includes sub-folders as albums of their own
 
     /** Creates the controls on client and the menu item on window's menu bar, in tab order. */
     static Form1Controls create(QMainWindow *window, QWidget *client);

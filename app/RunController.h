@@ -41,6 +41,9 @@ public:
     /** Returns the older pages the last run left as they were, as one line, or an empty text. */
     QString olderPages() const { return m_notices.olderPages(); }
 
+    /** Returns what the last run's tree of albums came to, as one line, or an empty text. */
+    QString albums() const { return m_notices.albums(); }
+
 signals:
     /** The number of pictures measured so far. */
     void counted(qint64 count);

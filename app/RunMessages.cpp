@@ -9,11 +9,13 @@ namespace {
 constexpr qsizetype listedAtMost = 15;
 } // namespace
 
-QString completedText(const QList<SkippedFile> &skipped, const QString &olderPages)
+QString completedText(const QList<SkippedFile> &skipped, const QString &olderPages, const QString &albums)
 {
     QString text = QStringLiteral("Completed");
-    if (!olderPages.isEmpty())
-        text += QStringLiteral("\n\nOlder pages left as they were: %1").arg(NativeName::printable(olderPages));
+    if (!albums.isEmpty())
+        text += QStringLiteral("\n\n") + albums;
+    for (const QString &line : olderPages.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        text += QStringLiteral("\n\nOlder pages left as they were: %1").arg(NativeName::printable(line));
     if (skipped.isEmpty())
         return text;
     text += QStringLiteral("\n\nNot on the pages:");

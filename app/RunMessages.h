@@ -16,6 +16,6 @@ inline QString completedTitle() { return QStringLiteral("HTML"); }
  * line for each with its reason (the first few; then how many more). Control
  * characters in names are escaped, so each file takes exactly one line.
  */
-QString completedText(const QList<SkippedFile> &skipped, const QString &olderPages = {});
+QString completedText(const QList<SkippedFile> &skipped, const QString &olderPages = {}, const QString &albums = {});
 
 } // namespace RunMessages

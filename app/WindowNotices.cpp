@@ -43,7 +43,13 @@ void WindowNotices::completed(const QList<SkippedFile> &skipped)
 void WindowNotices::olderPagesLeft(const QString &pages)
 {
     QMutexLocker lock(&m_mutex);
-    m_olderPages = pages;
+    m_olderPages += (m_olderPages.isEmpty() ? QString() : QStringLiteral("\n")) + pages;
+}
+
+void WindowNotices::albumsWritten(qint64 albums, qint64 pictures)
+{
+    QMutexLocker lock(&m_mutex);
+    m_albums = albumsLine(albums, pictures);
 }
 
 void WindowNotices::failed(const QString &message)
@@ -59,6 +65,7 @@ void WindowNotices::reset()
     m_skipped.clear();
     m_failure.clear();
     m_olderPages.clear();
+    m_albums.clear();
 }
 
 WindowNotices::Progress WindowNotices::takeProgress()
@@ -84,4 +91,10 @@ QString WindowNotices::olderPages() const
 {
     QMutexLocker lock(&m_mutex);
     return m_olderPages;
+}
+
+QString WindowNotices::albums() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_albums;
 }

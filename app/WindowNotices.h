@@ -33,6 +33,7 @@ public:
     void read(qint64 count, const QString &path) override;
     void thumbnailed(qint64 count) override;
     void olderPagesLeft(const QString &pages) override;
+    void albumsWritten(qint64 albums, qint64 pictures) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
@@ -48,8 +49,11 @@ public:
     /** Returns the message of a failed run, or an empty text. */
     QString failure() const;
 
-    /** Returns the older pages the run left as they were, as one line, or an empty text. */
+    /** Returns the older pages the run left as they were, one line a folder, or an empty text. */
     QString olderPages() const;
+
+    /** Returns what a tree of albums came to, as one line, or an empty text. */
+    QString albums() const;
 
 signals:
     /** Emitted on the worker thread; connect it queued to the window. */
@@ -61,6 +65,7 @@ private:
     QList<SkippedFile> m_skipped;
     QString m_failure;
     QString m_olderPages;
+    QString m_albums;
     void signalProgress();
 
     std::atomic<bool> m_signalPending{false};

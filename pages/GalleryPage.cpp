@@ -5,6 +5,8 @@
 #include "platform/NativeName.h"
 #include "platform/ReadableBytes.h"
 
+#include <QLocale>
+
 #include <algorithm>
 
 namespace GalleryPage {
@@ -25,7 +27,10 @@ constexpr char indexStyle[] =
     ".grid{display:grid;grid-template-columns:repeat(auto-fill,minmax(13em,1fr));gap:1em;margin:0;padding:0}\n"
     "figure{margin:0;text-align:center}\n"
     "figure img{max-width:100%;height:auto;border:1px solid #ccc}\n"
-    "figcaption{font-size:.85em;overflow-wrap:anywhere}\n";
+    "figcaption{font-size:.85em;overflow-wrap:anywhere}\n"
+    ".album figcaption{font-weight:bold}\n"
+    ".crumbs{text-align:left;margin:0 0 .5em;overflow-wrap:anywhere}\n"
+    ".crumbs a{margin:0}\n";
 
 QByteArray number(qint64 value)
 {
@@ -84,14 +89,57 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     text += "</figcaption></figure>\n";
 }
 
+// A sub-album: its cover's thumbnail, its name and how many pictures it holds.
+void appendSubAlbum(QByteArray &text, const SubAlbum &album)
+{
+    const QByteArray name = escaped(album.name);
+    const QString in = album.coverFolder + QLatin1Char('/') + albumFolder + QLatin1Char('/');
+    const QString image = thumbnailName(album.cover.name);
+    text += "<figure class=\"album\"><a href=\"";
+    appendLink(text, album.name + QStringLiteral("/index1.htm"));
+    text += "\"><img src=\"";
+    appendLink(text, in + smallFolder + QLatin1Char('/') + image);
+    text += '"';
+    if (album.cover.large != album.cover.small) {
+        text += " srcset=\"";
+        appendLink(text, in + largeFolder + QLatin1Char('/') + image);
+        text += " 2x\"";
+    }
+    appendSize(text, album.cover.small);
+    text += " alt=\"" + name + "\" loading=\"lazy\"></a><figcaption>" + name + "<br>"
+        + QLocale(QLocale::English).toString(album.pictures).toUtf8() + (album.pictures == 1 ? " picture" : " pictures")
+        + "</figcaption></figure>\n";
+}
+
 } // namespace
 
-QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages)
+QByteArray crumbs(const QStringList &enclosing, int up)
+{
+    QByteArray text;
+    for (qsizetype i = 0; i < enclosing.size(); ++i) {
+        QString href;
+        for (qsizetype level = 0; level < up + enclosing.size() - i; ++level)
+            href += QStringLiteral("../");
+        text += "<a href=\"";
+        appendLink(text, href + QStringLiteral("index1.htm"));
+        text += "\">" + escaped(enclosing.at(i)) + "</a> \u203A ";
+    }
+    return text;
+}
+
+QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages,
+                const AlbumPlace &place)
 {
     const QByteArray title = escaped(folderName);
-    QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), indexStyle)
-        + "<body>\n<h1>" + title + "</h1>\n" + navigation(page, pages) + "<main class=\"grid\">\n";
+    QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), indexStyle) + "<body>\n";
+    if (!place.enclosing.isEmpty())
+        text += "<nav class=\"crumbs\">" + crumbs(place.enclosing, 0) + title + "</nav>\n";
+    text += "<h1>" + title + "</h1>\n" + navigation(page, pages) + "<main class=\"grid\">\n";
     text.reserve(text.size() + entries.size() * 400 + 200);
+    if (page == 1) {
+        for (const SubAlbum &album : place.subAlbums)
+            appendSubAlbum(text, album);
+    }
     for (const GalleryEntry &entry : entries)
         appendFigure(text, entry);
     return text + "</main>\n" + navigation(page, pages) + "</body>\n</html>\n";

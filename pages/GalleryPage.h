@@ -36,8 +36,27 @@ inline const QString pagesFolder = QStringLiteral("pages");
 /** Where earlier versions kept their thumbnails; a gallery run clears it. */
 inline const QString oldThumbnailFolder = QStringLiteral("thumbnails");
 
-/** Returns index page number page of pages, titled folderName, showing entries. */
-QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages);
+/** A sub-album as its parent's first index page shows it. */
+struct SubAlbum {
+    QString name;        // the sub-folder's name
+    qint64 pictures = 0; // pictures inside it, its own sub-albums' included
+    QString coverFolder; // the album that holds its cover, from the parent: "Summer", or "Summer/Day 1"
+    GalleryEntry cover;  // the picture whose thumbnail stands for it
+};
+
+/** Where an album stands in a tree of albums; nothing for an album alone. */
+struct AlbumPlace {
+    QStringList enclosing;     // the titles of the albums around it, outermost first
+    QList<SubAlbum> subAlbums; // shown before its pictures on its first index page
+};
+
+/**
+ * Returns index page number page of pages, titled folderName, showing
+ * entries; in a tree, with a breadcrumb up to the outermost album, and on
+ * the first page the sub-albums first.
+ */
+QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages,
+                const AlbumPlace &place = {});
 
 /** Where a picture stands in the album: for its page's links. */
 struct Place {
@@ -46,6 +65,7 @@ struct Place {
     QString next;          // the picture after it, or empty for the last
     QString previousImage; // what their pages show, from a picture page (shownImage())
     QString nextImage;
+    QStringList enclosing; // the titles of the albums around its album, outermost first
 };
 
 /**
@@ -65,6 +85,13 @@ QString shownImage(const GalleryEntry &entry);
  * Plain links; a small script adds the arrow keys, Escape and swipes.
  */
 QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, const Place &place);
+
+/**
+ * Returns the links to the albums around an album, outermost first, each to
+ * its first index page, as seen from a page up levels below the album's own
+ * folder (0 for its index pages); empty for an album alone.
+ */
+QByteArray crumbs(const QStringList &enclosing, int up);
 
 /** Returns the start of an album page, to its body: its title, extra head lines and its own style. */
 QByteArray head(const QByteArray &title, const char *style, const QByteArray &extra = {});

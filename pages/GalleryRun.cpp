@@ -52,6 +52,13 @@ struct Gallery {
     Listing small, large, web, pages; // what each album folder held when the run began
 };
 
+GalleryOutcome outcomeOf(RunOutcome outcome)
+{
+    GalleryOutcome result;
+    result.outcome = outcome;
+    return result;
+}
+
 // A run killed while writing leaves "p1.jpg.jpg.Ab12Cd", "p1.jpg.htm.Ab12Cd"
 // or "index.txt.Ab12Cd": a temporary of the album's, never anything else.
 bool isTemporary(const QString &name)
@@ -205,19 +212,19 @@ QString folderTitle(const QString &folder)
 // Every picture's page, written only where what it shows changed: a digest of
 // its inputs when last written stands in for making it and reading it back.
 GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
-                                 RunNotices &notices, const std::atomic<bool> *cancel)
+                                 const QStringList &enclosing, RunNotices &notices, const std::atomic<bool> *cancel)
 {
     PageBatch batch(gallery.album.pages);
     QHash<QString, quint64> written;
     for (qsizetype i = 0; i < shown.size(); ++i) {
         if (cancel && cancel->load())
-            return {RunOutcome::Cancelled}; // the batch removes its temporaries; no page is touched
+            return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
         const GalleryEntry &entry = shown.at(i);
         const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
         const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
         const Place place{i / pageSize + 1, before ? before->name : QString(),
                           after ? after->name : QString(), before ? shownImage(*before) : QString(),
-                          after ? shownImage(*after) : QString()};
+                          after ? shownImage(*after) : QString(), enclosing};
         const quint64 digest = picturePageKey(title, entry, place);
         const QString name = pageName(entry.name);
         const auto known = gallery.index.records.constFind(entry.name);
@@ -225,13 +232,13 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
             continue;
         if (QString error = batch.stage(name, picturePage(title, entry, place)); !error.isEmpty()) {
             notices.failed(error);
-            return {RunOutcome::Failed};
+            return outcomeOf(RunOutcome::Failed);
         }
         written.insert(entry.name, digest);
     }
     if (QString error = batch.commit(); !error.isEmpty()) {
         notices.failed(error);
-        return {RunOutcome::Failed};
+        return outcomeOf(RunOutcome::Failed);
     }
     for (auto it = written.begin(); it != written.end(); ++it)
         gallery.index.records[it.key()].page = it.value();
@@ -239,27 +246,33 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
 }
 
 GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
-                               int pageSize, RunNotices &notices, const std::atomic<bool> *cancel)
+                               int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
 {
-    const qint64 pages = (shown.size() + pageSize - 1) / pageSize;
+    // An album of sub-albums alone still has its first page, to show them.
+    const qint64 pages = std::max<qint64>((shown.size() + pageSize - 1) / pageSize, place.subAlbums.isEmpty() ? 0 : 1);
     PageBatch batch(folder);
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
-            return {RunOutcome::Cancelled}; // the batch removes its temporaries; no page is touched
-        const QByteArray text = GalleryPage::page(title, shown.mid((page - 1) * pageSize, pageSize), page, pages);
+            return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
+        const QByteArray text = GalleryPage::page(title, shown.mid((page - 1) * pageSize, pageSize), page, pages, place);
         if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty()) {
             batch.commit(); // the pages before the one refused are whole: put them in place
             notices.failed(error);
-            return {RunOutcome::Failed};
+            return outcomeOf(RunOutcome::Failed);
         }
     }
     // Once they are all staged the pages are put in place whatever comes:
     // a chain half old and half new would lead a reader astray.
     if (QString error = batch.commit(); !error.isEmpty()) {
         notices.failed(error);
-        return {RunOutcome::Failed};
+        return outcomeOf(RunOutcome::Failed);
     }
-    return {RunOutcome::Completed, pages};
+    GalleryOutcome done = outcomeOf(RunOutcome::Completed);
+    done.pages = pages;
+    done.pictures = shown.size();
+    if (!shown.isEmpty())
+        done.first = shown.first();
+    return done;
 }
 
 // The files of pictures no longer in the album; a file that cannot go now
@@ -293,7 +306,7 @@ QString saveIndex(const Gallery &gallery)
 GalleryOutcome failed(RunNotices &notices, const QString &message)
 {
     notices.failed(message);
-    return {RunOutcome::Failed};
+    return outcomeOf(RunOutcome::Failed);
 }
 
 // Makes what is new or changed; the images are flushed before the index
@@ -310,7 +323,7 @@ GalleryOutcome makeImages(Gallery &gallery, CatalogueBuild &build, RunNotices &n
     if (!made.failure.isEmpty() || made.cancelled) {
         const QString indexError = saveIndex(gallery);
         if (made.cancelled)
-            return {RunOutcome::Cancelled};
+            return outcomeOf(RunOutcome::Cancelled);
         return failed(notices, made.failure.isEmpty() ? indexError : made.failure);
     }
     return {};
@@ -319,11 +332,15 @@ GalleryOutcome makeImages(Gallery &gallery, CatalogueBuild &build, RunNotices &n
 } // namespace
 
 GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
-                          const std::atomic<bool> *cancel, const PageOptions &options)
+                          const std::atomic<bool> *cancel, const PageOptions &options, const GalleryPage::AlbumPlace &place)
 {
-    // No album folder is made for a folder without pictures.
-    if (build.catalogue.isEmpty() && !folder.has(albumFolder) && !folder.has(oldThumbnailFolder))
-        return {};
+    // No album folder is made for a folder without pictures; one that holds
+    // sub-albums alone has its index page, to show them.
+    if (build.catalogue.isEmpty() && !folder.has(albumFolder) && !folder.has(oldThumbnailFolder)) {
+        if (place.subAlbums.isEmpty())
+            return {};
+        return writeIndexPages(folder, {}, folderTitle(folder.path()), std::max(1, options.galleryPageSize), place, notices, cancel);
+    }
     Gallery gallery(folder, options);
     gallery.album = openAlbum(folder);
     if (!gallery.album.error.isEmpty())
@@ -348,12 +365,12 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     shown = ordered(std::move(shown), options.order, build.stamps);
     const QString title = folderTitle(folder.path());
     const int pageSize = std::max(1, options.galleryPageSize);
-    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, notices, cancel);
+    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place.enclosing, notices, cancel);
         pages.outcome != RunOutcome::Completed) {
         saveIndex(gallery);
         return pages;
     }
-    const GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, notices, cancel);
+    const GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, place, notices, cancel);
     if (written.outcome == RunOutcome::Completed)
         removeOrphans(gallery, shown);
     if (const QString error = saveIndex(gallery); !error.isEmpty() && written.outcome == RunOutcome::Completed)

@@ -1,6 +1,7 @@
 #include "GenerationRun.h"
 
 #include "catalogue/GetGif.h"
+#include "pages/AlbumTree.h"
 #include "pages/GalleryRun.h"
 #include "pages/PageFormat.h"
 #include "pages/WriteIndexPage.h"
@@ -65,13 +66,19 @@ RunOutcome completed(const CatalogueBuild &build, qint64 pages, RunNotices &noti
 {
     if (pages == 0)
         notices.noPictures();
-    if (const QList<qint64> older = olderPages(build.existingPages, pages); !older.isEmpty())
-        notices.olderPagesLeft(pageList(older));
+    if (const QString older = olderPagesSummary(build.existingPages, pages); !older.isEmpty())
+        notices.olderPagesLeft(older);
     notices.completed(build.skipped);
     return RunOutcome::Completed;
 }
 
 } // namespace
+
+QString olderPagesSummary(const QList<qint64> &existing, qint64 written)
+{
+    const QList<qint64> older = olderPages(existing, written);
+    return older.isEmpty() ? QString() : pageList(older);
+}
 
 RunOutcome runGeneration(const QString &path, RunNotices &notices, SettingsStore *settings,
                          const std::atomic<bool> *cancel, const PageOptions &options)
@@ -85,6 +92,8 @@ RunOutcome runGeneration(const QString &path, RunNotices &notices, SettingsStore
             return RunOutcome::Failed;
         }
     }
+    if (options.style == PageStyle::Gallery && options.recursive)
+        return runAlbumTree(folder, notices, settings, cancel, options);
     CatalogueBuild build = GetGif(folder, notices, settings, cancel);
     if (build.cancelled)
         return RunOutcome::Cancelled;

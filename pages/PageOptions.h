@@ -15,4 +15,5 @@ struct PageOptions {
     int thumbnailSize = defaultThumbnailSize;
     int webSize = defaultWebSize; // 0: picture pages show the originals
     PictureOrder order = PictureOrder::Name;
+    bool recursive = false; // the gallery: every folder below with pictures gets an album of its own
 };

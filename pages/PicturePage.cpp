@@ -24,7 +24,7 @@ constexpr char pictureStyle[] =
     ".steps{white-space:nowrap}\n"
     ".steps a,.steps span{margin:0 .6em}\n"
     ".off{opacity:.4}\n"
-    "#index{flex:1 1 0;min-width:0;max-width:max-content;overflow:hidden;text-overflow:ellipsis;white-space:nowrap}\n"
+    ".bar .crumbs{flex:1 1 0;min-width:0;max-width:max-content;overflow:hidden;text-overflow:ellipsis;white-space:nowrap}\n"
     ".shown{margin:0;text-align:center}\n"
     ".shown img{display:block;margin:0 auto;width:auto;height:auto;max-width:100%;"
     "max-height:calc(100vh - 3em);max-height:calc(100dvh - 3em)}\n"
@@ -81,7 +81,9 @@ QByteArray bar(const QString &folderName, const Place &place)
 {
     const QString index = pictureFromPage(PageFormat::fileName(place.indexPage));
     // No "3 of 120": one picture added or removed would change every page after it.
-    return "<nav class=\"bar\"><a id=\"index\" href=\"" + link(index) + "\">" + escaped(folderName) + "</a>"
+    // From the pages folder the album's own folder is two levels up.
+    return "<nav class=\"bar\"><span class=\"crumbs\">" + crumbs(place.enclosing, 2) + "<a id=\"index\" href=\""
+        + link(index) + "\">" + escaped(folderName) + "</a></span>"
         + "<span class=\"steps\">" + step("previous", "prev", "Previous", place.previous)
         + step("next", "next", "Next", place.next) + "</span></nav>\n";
 }
@@ -160,6 +162,9 @@ quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, con
     for (const QString &text : {folderName, entry.name, place.previous, place.next, place.previousImage, place.nextImage,
                                 f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption})
         digest.add(QStringView(text));
+    for (const QString &album : place.enclosing)
+        digest.add(QStringView(album));
+    digest.add(qint64(place.enclosing.size()));
     for (const qint64 number : {qint64(pageFormat), entry.length, qint64(entry.shown.width()), qint64(entry.shown.height()),
                                 qint64(entry.small.width()), qint64(entry.small.height()), qint64(entry.large.width()),
                                 qint64(entry.large.height()), qint64(entry.web.width()), qint64(entry.web.height()),

@@ -64,8 +64,10 @@ QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
             continue;
         bool isFolder = false;
         bool isRegular = false;
+        bool isLink = false;
 #ifdef _DIRENT_HAVE_D_TYPE
         isRegular = entry->d_type == DT_REG;
+        isLink = entry->d_type == DT_LNK;
         if (entry->d_type == DT_DIR)
             isFolder = true;
         else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
@@ -73,9 +75,10 @@ QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
         {
             struct stat info;
             isFolder = fstatat(dirfd(dir), raw.constData(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+            isLink = isLink || (fstatat(dirfd(dir), raw.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode));
         }
         const QString name = NativeName::decode(raw);
-        entries.append({name, isFolder, NativeName::isValidText(name), isRegular});
+        entries.append({name, isFolder, NativeName::isValidText(name), isRegular, isLink});
     }
     const int error = errno;
     closedir(dir);
@@ -109,7 +112,8 @@ QString readEntries(const FolderHandle &handle, QList<FolderEntry> &entries)
     QDirIterator it(handle.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
-        entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink()});
+        entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink(),
+                        it.fileInfo().isSymLink()});
     }
     return {};
 }

@@ -12,6 +12,7 @@ struct FolderEntry {
     bool isFolder = false; // sub-folders are listed too, so callers can skip them
     bool representable = true; // false when the name's bytes on disk are not valid text
     bool isRegular = false; // the listing itself says it is a plain file, not a link or anything else
+    bool isLink = false;    // a symbolic link, to a folder when isFolder is set too
 };
 
 /**

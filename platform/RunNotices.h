@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,9 @@ public:
     /** The folder holds no picture, so no page was written; told just before completed(). */
     virtual void noPictures() {}
 
+    /** A tree of albums: albums written, and the pictures on them; told just before completed(). */
+    virtual void albumsWritten(qint64 albums, qint64 pictures) { (void)albums; (void)pictures; }
+
     /** Gallery pages: count pictures have a thumbnail ready so far. */
     virtual void thumbnailed(qint64 count) { (void)count; }
 
@@ -44,3 +48,11 @@ public:
     /** The run stopped: message names the file and the reason. */
     virtual void failed(const QString &message) = 0;
 };
+
+/** Returns the line a report gives for a tree of albums: "Albums written: 12, with 1,234 pictures." */
+inline QString albumsLine(qint64 albums, qint64 pictures)
+{
+    const QLocale english(QLocale::English);
+    return QStringLiteral("Albums written: %1, with %2 %3.")
+        .arg(english.toString(albums), english.toString(pictures), pictures == 1 ? QStringLiteral("picture") : QStringLiteral("pictures"));
+}

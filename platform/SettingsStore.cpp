@@ -14,6 +14,7 @@ const QString classicValue = QStringLiteral("Classic");
 const QString orderKey = QStringLiteral("Order");
 const QString dateValue = QStringLiteral("Date");
 const QString nameValue = QStringLiteral("Name");
+const QString subFoldersKey = QStringLiteral("SubFolders");
 
 // A fresh QSettings per use: cheap, and safe when the run saves from a worker thread.
 std::unique_ptr<QSettings> openSettings(const QString &iniFile)
@@ -71,6 +72,20 @@ bool QSettingsStore::savePictureOrder(PictureOrder order)
 {
     const auto settings = openSettings(m_iniFile);
     settings->setValue(groupName + QLatin1Char('/') + orderKey, order == PictureOrder::Date ? dateValue : nameValue);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+bool QSettingsStore::includeSubFolders() const
+{
+    const auto settings = openSettings(m_iniFile);
+    return settings->value(groupName + QLatin1Char('/') + subFoldersKey).toString() == QLatin1String("true");
+}
+
+bool QSettingsStore::saveIncludeSubFolders(bool include)
+{
+    const auto settings = openSettings(m_iniFile);
+    settings->setValue(groupName + QLatin1Char('/') + subFoldersKey, include ? QStringLiteral("true") : QStringLiteral("false"));
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

@@ -28,13 +28,20 @@ public:
 
     /** Stores order for the next start; returns false when it could not be saved. */
     virtual bool savePictureOrder(PictureOrder) { return false; }
+
+    /** Returns whether the gallery includes sub-folders, as chosen in the window; not unless stored. */
+    virtual bool includeSubFolders() const { return false; }
+
+    /** Stores whether the gallery includes sub-folders; returns false when it could not be saved. */
+    virtual bool saveIncludeSubFolders(bool) { return false; }
 };
 
 /**
  * The settings entry kept through QSettings: organisation and application
  * "Vimbrel", group "Divers", keys "Path", "PageStyle" ("Classic" or
  * "Gallery"; absent or anything else reads as classic) and "Order" ("Name"
- * or "Date"; absent or anything else reads as by name). An ini file name, when given,
+ * or "Date"; absent or anything else reads as by name) and "SubFolders"
+ * ("true" or anything else). An ini file name, when given,
  * replaces the user's store (tests use it). Safe to use from any thread.
  */
 class QSettingsStore : public SettingsStore
@@ -48,6 +55,8 @@ public:
     bool savePageStyle(PageStyle style) override;
     PictureOrder pictureOrder() const override;
     bool savePictureOrder(PictureOrder order) override;
+    bool includeSubFolders() const override;
+    bool saveIncludeSubFolders(bool include) override;
 
 private:
     QString m_iniFile;

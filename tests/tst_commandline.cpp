@@ -406,6 +406,8 @@ private slots:
             << "vimbrel: --web-size takes a whole number from 0 to 16384.";
         QTest::newRow("web size below 0") << QStringList{"-g", m_home.path(), "--gallery", "--web-size", "-1"} << 2
                                           << "vimbrel: --web-size takes";
+        QTest::newRow("sub-folders without gallery") << QStringList{"-g", m_home.path(), "--recursive"} << 2
+                                                     << "vimbrel: --recursive applies to gallery pages only: add --gallery.";
         QTest::newRow("unknown order") << QStringList{"-g", m_home.path(), "--gallery", "--order", "size"} << 2
                                        << "vimbrel: --order takes name or date.";
         QTest::newRow("two folders for the window") << QStringList{"-platform", "offscreen", m_home.path(), m_home.path()}

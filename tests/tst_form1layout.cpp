@@ -168,10 +168,13 @@ private slots:
         for (const QAction *item : pages->actions()) {
             items << item->text();
             QVERIFY(item->isSeparator() || item->isCheckable());
-            QVERIFY(item->isSeparator() || (item->actionGroup() && item->actionGroup()->isExclusive()));
+            QVERIFY(item->isSeparator() || item == pages->actions().last()
+                    || (item->actionGroup() && item->actionGroup()->isExclusive()));
         }
         QCOMPARE(items, QStringList({"Classic pages", "Gallery pages with thumbnails", QString(), "Gallery in name order",
-                                     "Gallery in order of date taken"}));
+                                     "Gallery in order of date taken", "Include sub-folders"}));
+        QVERIFY(!pages->actions().last()->isChecked());
+        QVERIFY(!pages->actions().last()->isEnabled()); // the gallery's alone
         QVERIFY(pages->actions().first()->isChecked()); // classic unless chosen otherwise
         QVERIFY(pages->actions().at(3)->isChecked());    // and natural name order
         QVERIFY(pages->actions().first()->actionGroup() != pages->actions().at(3)->actionGroup());

@@ -244,21 +244,28 @@ private slots:
         c().mnuOrderByDate->trigger();
         QVERIFY(!c().mnuOrderByName->isChecked());
         QCOMPARE(m_services.settings->pictureOrder(), PictureOrder::Date);
+        QVERIFY(c().mnuSubFolders->isEnabled());
+        c().mnuSubFolders->trigger();
+        QVERIFY(m_services.settings->includeSubFolders());
+        QVERIFY(writeGifs(folder("pics/sub"), 1));
 
         // Older classic pages above the gallery's one: named in the box, as on the command line.
         PageFiles::writeOldPages(folder("pics"), 3);
         QVERIFY(runAndWait());
         QCOMPARE(m_services.boxes.boxes.last().text,
-                 QStringLiteral("Completed\n\nOlder pages left as they were: index3.htm"));
+                 QStringLiteral("Completed\n\nAlbums written: 2, with 50 pictures.\n\nOlder pages left as they were: index3.htm"));
+        QVERIFY(QFile::exists(folder("pics/sub/index1.htm")));
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE html>"));
         QVERIFY(QFile::exists(folder("pics/vimbrel/small/p0001.gif.jpg")));
-        QCOMPARE(c().Label5->text(), QStringLiteral("Thumbnails: 49"));
+        QCOMPARE(c().Label5->text(), QStringLiteral("Thumbnails: 50")); // the sub-album's too
 
         // The next window opens on the stored choice; classic again gives the classic pages.
         openWindowOn("pics");
         QVERIFY(c().mnuGalleryPages->isChecked());
         QVERIFY(c().mnuOrderByDate->isChecked());
+        QVERIFY(c().mnuSubFolders->isChecked());
         c().mnuClassicPages->trigger();
+        QVERIFY(!c().mnuSubFolders->isEnabled());
         QCOMPARE(m_services.settings->pageStyle(), PageStyle::Classic);
         QVERIFY(runAndWait());
         QVERIFY(TestPictures::readFile(folder("pics/index1.htm")).startsWith("<!DOCTYPE HTML PUBLIC"));

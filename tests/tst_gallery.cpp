@@ -387,7 +387,7 @@ private slots:
         const QStringList leftovers{"p00.jpg.jpg.Ab12Cd", "gone.GIF.jpg.zzzzzz", "gone.GIF.htm.zzzzzz",
                                     "0123456789abcdef0123456789abcdef01234567.jpg.AAAAAA"};
         const QStringList kept{"holiday.jpg.backup", "p00.jpg.jpg.Ab12Cd.txt", "p00.jpg.jpg.Ab12", "notes.txt.abcdef"};
-        for (const QString &folder : {"vimbrel/small/", "vimbrel/pages/"}) {
+        for (const QString folder : {"vimbrel/small/", "vimbrel/pages/"}) {
             for (const QString &name : leftovers + kept)
                 QVERIFY(TestPictures::writeFile(path(folder + name), "x"));
         }

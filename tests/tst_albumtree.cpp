@@ -1,0 +1,238 @@
+// Sub-folders as nested albums: which folders become albums, their
+// breadcrumbs and sub-albums, every link leading somewhere, and the folders
+// that are left alone, refused or fail while the others are still written.
+#include "pages/GenerationRun.h"
+#include "platform/FolderHandle.h"
+#include "support/PageFiles.h"
+#include "support/TestPictures.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+PageOptions treeOptions()
+{
+    PageOptions options;
+    options.style = PageStyle::Gallery;
+    options.recursive = true;
+    return options;
+}
+
+// Every page under folder, by its path from folder.
+QStringList pagesUnder(const QString &folder)
+{
+    QStringList pages;
+    QDirIterator it(folder, {QStringLiteral("*.htm")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        pages.append(QDir(folder).relativeFilePath(it.next()));
+    pages.sort();
+    return pages;
+}
+
+// The links of a page that lead to a file that is not there, and links that leave the top folder.
+QStringList brokenLinks(const QString &top, const QString &page)
+{
+    static const QRegularExpression link(QStringLiteral(R"re((?:href|src|srcset)="([^"# ]+)[^"]*")re"));
+    QStringList broken;
+    const QString text = QString::fromUtf8(TestPictures::readFile(page));
+    for (auto it = link.globalMatch(text); it.hasNext();) {
+        const QString target = QDir::cleanPath(QFileInfo(page).path() + '/' + QUrl::fromPercentEncoding(it.next().captured(1).toUtf8()));
+        if (!QFileInfo::exists(target) || !target.startsWith(top + '/'))
+            broken.append(QDir(top).relativeFilePath(page) + " -> " + target);
+    }
+    return broken;
+}
+
+void writePicture(const QString &path)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QVERIFY(TestPictures::writeFile(path, TestPictures::jpeg(60, 40)));
+}
+
+} // namespace
+
+class AlbumTreeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The albums a tree gets, and what is left alone: hidden folders, folders
+    // without pictures below them, links to folders (reported), the albums' own folders.
+    void albumsOfATree_data()
+    {
+        QTest::addColumn<QStringList>("pictures"); // paths from the top
+        QTest::addColumn<QStringList>("pages");    // index pages expected
+        QTest::addColumn<int>("shown");            // pictures with a page of their own
+        QTest::newRow("nested") << QStringList{"top.jpg", "2026/Summer/Day 1/a.jpg", "2026/Winter/b.jpg"}
+                                << QStringList{"2026/Summer/Day 1/index1.htm", "2026/Summer/index1.htm",
+                                               "2026/Winter/index1.htm", "2026/index1.htm", "index1.htm"}
+                                << 3;
+        QTest::newRow("pictures only below") << QStringList{"a/b/c.jpg"}
+                                             << QStringList{"a/b/index1.htm", "a/index1.htm", "index1.htm"} << 1;
+        QTest::newRow("left alone") << QStringList{"p.jpg", ".hidden/h.jpg", "empty/deeper/notes.jpeg", "vimbrel/x/y.jpg"}
+                                    << QStringList{"index1.htm"} << 1;
+        QTest::newRow("awkward names") << QStringList{"a #1 & 50%/x.jpg", QString::fromUtf8("été/ü.jpg")}
+                                       << QStringList{"a #1 & 50%/index1.htm", "index1.htm", QString::fromUtf8("été/index1.htm")}
+                                       << 2;
+    }
+
+    void albumsOfATree()
+    {
+        QFETCH(QStringList, pictures);
+        QFETCH(QStringList, pages);
+        QFETCH(int, shown);
+        QTemporaryDir dir;
+        for (const QString &picture : pictures)
+            writePicture(dir.filePath(picture));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        QStringList index = pagesUnder(dir.path()).filter(QRegularExpression(QStringLiteral("(^|/)index\\d+\\.htm$")));
+        QCOMPARE(index, pages);
+        for (const QString &page : pagesUnder(dir.path()))
+            QCOMPARE(brokenLinks(dir.path(), dir.filePath(page)), QStringList());
+        QCOMPARE(pagesUnder(dir.path()).filter("vimbrel/pages/").size(), shown);
+    }
+
+    // The breadcrumbs lead up, never above the top; the sub-albums count what is in them.
+    void breadcrumbsAndCounts()
+    {
+        QTemporaryDir dir;
+        for (const char *picture : {"2026/Summer/Day 1/a.jpg", "2026/Summer/Day 1/b.jpg", "2026/Summer/c.jpg", "2026/Winter/d.jpg"})
+            writePicture(dir.filePath(picture));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        const QString top = QFileInfo(dir.path()).fileName();
+        QVERIFY(TestPictures::readFile(dir.filePath("2026/Summer/Day 1/index1.htm"))
+                    .contains("<nav class=\"crumbs\"><a href=\"../../../index1.htm\">" + top.toUtf8()
+                              + "</a> \u203A <a href=\"../../index1.htm\">2026</a> \u203A <a href=\"../index1.htm\">Summer</a> \u203A Day 1</nav>"));
+        QVERIFY(!TestPictures::readFile(dir.filePath("index1.htm")).contains("class=\"crumbs\""));
+        const QByteArray year = TestPictures::readFile(dir.filePath("2026/index1.htm"));
+        QVERIFY(year.contains("<figcaption>Summer<br>3 pictures</figcaption>"));
+        QVERIFY(year.contains("<figcaption>Winter<br>1 picture</figcaption>"));
+        QVERIFY(year.indexOf("Summer") < year.indexOf("Winter"));
+        QVERIFY(TestPictures::readFile(dir.filePath("index1.htm")).contains("<figcaption>2026<br>4 pictures</figcaption>"));
+        // A picture page's Escape goes to its own album; its crumbs reach the top.
+        const QByteArray picture = TestPictures::readFile(dir.filePath("2026/Summer/vimbrel/pages/c.jpg.htm"));
+        QVERIFY(picture.contains("<a href=\"../../../../index1.htm\">" + top.toUtf8() + "</a>"));
+        QVERIFY(picture.contains("<a id=\"index\" href=\"../../index1.htm\">Summer</a>"));
+    }
+
+    // 64 folders deep is followed; the 65th is reported, as is a link to a folder, and neither is written.
+    void depthAndLinks_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("64 deep") << 64 << true;
+        QTest::newRow("65 deep") << 65 << false;
+    }
+
+    void depthAndLinks()
+    {
+        QFETCH(int, depth);
+        QFETCH(bool, followed);
+        QTemporaryDir dir, outside;
+        QString deep = dir.path();
+        for (int level = 0; level < depth; ++level)
+            deep += QStringLiteral("/d");
+        writePicture(deep + "/deep.jpg");
+        writePicture(dir.filePath("top.jpg"));
+        writePicture(outside.filePath("o.jpg"));
+        QVERIFY(QFile::link(outside.path(), dir.filePath("away")));
+        QVERIFY(QFile::link(dir.path(), dir.filePath("loop")));
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        QCOMPARE(QFile::exists(deep + "/index1.htm"), followed);
+        QStringList reported;
+        for (const SkippedFile &file : std::as_const(notices.skipped))
+            reported.append(file.name);
+        QVERIFY(reported.contains("away") && reported.contains("loop"));
+        QCOMPARE(reported.size(), followed ? 2 : 3);
+        QCOMPARE(QDir(outside.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"o.jpg"});
+    }
+
+    // A folder that cannot be written, or that another run holds, is named;
+    // the other albums are still written, and the run fails, never completes.
+    void failingFolderStopsOnlyItself_data()
+    {
+        QTest::addColumn<bool>("busy"); // else immutable
+        QTest::newRow("another run holds it") << true;
+        QTest::newRow("cannot be written") << false;
+    }
+
+    void failingFolderStopsOnlyItself()
+    {
+        QFETCH(bool, busy);
+        QTemporaryDir dir;
+        for (const char *picture : {"a/p.jpg", "b/p.jpg", "c/p.jpg", "top.jpg"})
+            writePicture(dir.filePath(picture));
+        std::unique_ptr<FolderHandle> held;
+        if (busy) {
+            held = std::make_unique<FolderHandle>(FolderHandle::open(dir.filePath("b")));
+            QCOMPARE(held->lockForRun(), QString());
+        } else if (QProcess::execute("chattr", {"+i", dir.filePath("b")}) != 0) {
+            QSKIP("chattr +i is not allowed here");
+        }
+        const auto mutableAgain = qScopeGuard([&] { QProcess::execute("chattr", {"-i", dir.filePath("b")}); });
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()), RunOutcome::Failed);
+        QCOMPARE(notices.completions, 0);
+        QCOMPARE(notices.failures.size(), 1);
+        QVERIFY2(notices.failures.first().contains(QDir::toNativeSeparators(dir.filePath("b"))), qPrintable(notices.failures.first()));
+        for (const char *written : {"a/index1.htm", "c/index1.htm", "index1.htm"})
+            QVERIFY2(QFile::exists(dir.filePath(written)), written);
+        QVERIFY(!QFile::exists(dir.filePath("b/index1.htm")));
+    }
+
+    // Cancelled in its second album, the tree stops: no album after it is written.
+    void cancelStopsTheTree()
+    {
+        QTemporaryDir dir;
+        for (const char *picture : {"a/p.jpg", "b/p.jpg", "c/p.jpg", "d/p.jpg"})
+            writePicture(dir.filePath(picture));
+        struct Canceller : PageFiles::Recorder {
+            std::atomic<bool> cancel{false};
+            int folders = 0;
+            void read(qint64 count, const QString &path) override
+            {
+                Recorder::read(count, path);
+                if (++folders == 2)
+                    cancel.store(true);
+            }
+        } notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, &notices.cancel, treeOptions()), RunOutcome::Cancelled);
+        QCOMPARE(notices.completions, 0);
+        for (const char *unwritten : {"c/index1.htm", "d/index1.htm", "index1.htm"})
+            QVERIFY2(!QFile::exists(dir.filePath(unwritten)), unwritten);
+        QCOMPARE(PageFiles::strayFiles(dir.filePath("b")).filter(".htm."), QStringList());
+    }
+
+    // An unchanged re-run of a tree rewrites nothing.
+    void unchangedTreeRewritesNothing()
+    {
+        QTemporaryDir dir;
+        for (const char *picture : {"a/b/p.jpg", "a/q.jpg", "r.jpg"})
+            writePicture(dir.filePath(picture));
+        PageFiles::Recorder first;
+        QCOMPARE(runGeneration(dir.path(), first, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        QMap<QString, QDateTime> times;
+        QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            times.insert(path, QFileInfo(path).lastModified());
+        }
+        QTest::qWait(20);
+        PageFiles::Recorder second;
+        QCOMPARE(runGeneration(dir.path(), second, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        for (auto t = times.begin(); t != times.end(); ++t)
+            QVERIFY2(QFileInfo(t.key()).lastModified() == t.value(), qPrintable(t.key()));
+    }
+};
+
+QTEST_GUILESS_MAIN(AlbumTreeTest)
+#include "tst_albumtree.moc"

@@ -5,6 +5,7 @@
 #include "pages/GenerationRun.h"
 #include "platform/FolderHandle.h"
 #include "platform/NativeName.h"
+#include "platform/PictureFolder.h"
 #include "support/PageFiles.h"
 #include "support/Sanitizers.h"
 #include "support/TestPictures.h"
@@ -31,7 +32,8 @@
 
 namespace {
 
-constexpr int deadlineMs = 60000;
+// Every run here takes a second or two: one that hangs fails in seconds.
+constexpr int deadlineMs = Sanitizers::bound(10000);
 
 struct Run {
     int exitCode = -1; // -1: did not end by itself before the deadline
@@ -306,6 +308,28 @@ private slots:
                 QVERIFY(notices.skipped.first().reason.contains("another user"));
         }
         QCOMPARE(QFile::exists(shared.filePath("vimbrel/small/holiday.jpg.jpg")), followed);
+    }
+
+    // What the listing said of a name no longer holds when it is opened.
+    void listedAsAFileFoundOtherwise_data()
+    {
+        QTest::addColumn<QString>("now"); // what the name is when it is opened
+        QTest::addColumn<QString>("error");
+        QTest::newRow("gone") << "" << "The file no longer exists.";
+        QTest::newRow("a link to my picture") << "real.jpg" << "";
+        QTest::newRow("a link to itself") << "p.jpg" << "It is a link that leads round in a loop.";
+    }
+
+    void listedAsAFileFoundOtherwise()
+    {
+        QFETCH(QString, now);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QVERIFY(TestPictures::writeFile(dir.filePath("real.jpg"), TestPictures::jpeg(40, 30)));
+        QVERIFY(now.isEmpty() || QFile::link(now, dir.filePath("p.jpg")));
+        const Measurement measured = PictureFolder(dir.path()).measure("p.jpg", true, nullptr);
+        QCOMPARE(measured.error, error);
+        QCOMPARE(measured.size, error.isEmpty() ? QSize(40, 30) : QSize());
     }
 
     // A picture changed with its length and modification time put back has

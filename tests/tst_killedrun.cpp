@@ -4,6 +4,7 @@
 // looks like a page is left behind.
 #include "pages/GenerationRun.h"
 #include "support/PageFiles.h"
+#include "support/Sanitizers.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
@@ -19,6 +20,9 @@
 #include <thread>
 
 namespace {
+
+// A whole run takes a few seconds: one that hangs fails soon after.
+constexpr int deadlineMs = Sanitizers::bound(15000);
 
 using PageMap = QMap<QString, QByteArray>;
 
@@ -41,7 +45,7 @@ bool startAndWaitForPages(QProcess &program, const QString &folder)
     const QByteArray lastRead = "Read: " + QByteArray::number(pictureCount) + '\n';
     QByteArray seen;
     while (!seen.endsWith(lastRead)) {
-        if (!program.waitForReadyRead(60000))
+        if (!program.waitForReadyRead(deadlineMs))
             return false;
         seen += program.readAllStandardError();
         seen = seen.right(64);
@@ -84,7 +88,7 @@ private slots:
         QVERIFY(startAndWaitForPages(program, m_folder.path()));
         QElapsedTimer writing;
         writing.start();
-        QVERIFY(program.waitForFinished(120000));
+        QVERIFY(program.waitForFinished(deadlineMs));
         m_writingMicroseconds = qMax<qint64>(1000, writing.nsecsElapsed() / 1000);
         QCOMPARE(program.exitCode(), 0);
 
@@ -107,7 +111,7 @@ private slots:
             QVERIFY(startAndWaitForPages(program, m_folder.path()));
             std::this_thread::sleep_for(std::chrono::microseconds(delay));
             program.kill();
-            QVERIFY(program.waitForFinished(60000));
+            QVERIFY(program.waitForFinished(deadlineMs));
 
             const PageMap after = PageFiles::pages(m_folder.path());
             QCOMPARE(after.size(), old.size());

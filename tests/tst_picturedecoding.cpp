@@ -128,10 +128,8 @@ private slots:
     void bandsDecodeAsOnePiece_data()
     {
         QTest::addColumn<int>("orientation");
-        QTest::newRow("upright") << 1;
-        QTest::newRow("upside down") << 3;
-        QTest::newRow("quarter turn") << 6;
-        QTest::newRow("quarter turn back") << 8;
+        for (int orientation = 0; orientation <= 9; ++orientation) // 0 and 9 mean nothing: shown as stored
+            QTest::addRow("orientation %d", orientation) << orientation;
     }
 
     void bandsDecodeAsOnePiece()
@@ -149,6 +147,33 @@ private slots:
         QCOMPARE(decoded.image.size(), whole.size());
         QCOMPARE(decoded.image.format(), QImage::Format_RGB32);
         QVERIFY(decoded.image == whole.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Empty scans cost a decoder as much as full ones: their number and the
+    // blocks they cover are capped, each on its own, at 1,000 and 2^25.
+    void scansAreCapped_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("scans");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("1,000 small scans") << QSize(16, 16) << 1000 << QString();
+        QTest::newRow("1,001 small scans") << QSize(16, 16) << 1001
+                                           << "Its more than 1000 scans would take too long to decode; photographs have a few dozen at most.";
+        // 750,000 blocks a scan: 44 of them cover 33,000,000, 45 pass 2^25.
+        QTest::newRow("44 large scans") << QSize(4000, 4000) << 44 << QString();
+        QTest::newRow("45 large scans") << QSize(4000, 4000) << 45
+                                        << "Its 45 scans would take too long to decode; photographs have a few dozen at most.";
+    }
+
+    void scansAreCapped()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, scans);
+        QFETCH(QString, problem);
+        const DecodedPicture decoded = decodePicture(
+            write(QStringLiteral("scans.jpg"), TestPictures::progressiveClaiming(size.width(), size.height(), scans)));
+        QCOMPARE(decoded.problem, problem);
+        QCOMPARE(decoded.image.size(), problem.isEmpty() ? size : QSize(0, 0));
     }
 
     // The largest JPEG takes seconds; a stop ends it at its next rows.

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 PageOptions treeOptions()
@@ -97,6 +99,13 @@ private slots:
         for (const QString &page : pagesUnder(dir.path()))
             QCOMPARE(brokenLinks(dir.path(), dir.filePath(page)), QStringList());
         QCOMPARE(pagesUnder(dir.path()).filter("vimbrel/pages/").size(), shown);
+        // Only a folder with pictures of its own gets the album's folder of images.
+        for (const QString &page : pages) {
+            const QString folder = QFileInfo(page).path();
+            const bool own = std::any_of(pictures.begin(), pictures.end(),
+                                         [&](const QString &picture) { return QFileInfo(picture).path() == folder; });
+            QCOMPARE(QFileInfo::exists(dir.filePath(folder + "/vimbrel")), own);
+        }
     }
 
     // The breadcrumbs lead up, never above the top; the sub-albums count what is in them.

@@ -176,6 +176,30 @@ private slots:
         QCOMPARE(decoded.image.size(), problem.isEmpty() ? size : QSize(0, 0));
     }
 
+    // A picture whose data ends early is shown as far as it goes, and said to
+    // be incomplete; other faults the decoder reads past are not that.
+    void endingEarlyIsIncomplete_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("incomplete");
+        const QByteArray whole = TestPictures::jpeg(64, 48);
+        const int afterFirstSegment = 4 + (quint8(whole.at(4)) << 8 | quint8(whole.at(5)));
+        QTest::newRow("whole") << whole << false;
+        const qsizetype scan = whole.indexOf(QByteArray("\xFF\xDA", 2));
+        QTest::newRow("cut in its data") << whole.left(scan + (whole.size() - scan) / 2) << true;
+        QTest::newRow("stray bytes between segments") << QByteArray(whole).insert(afterFirstSegment, "\x12\x34") << false;
+    }
+
+    void endingEarlyIsIncomplete()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, incomplete);
+        const DecodedPicture decoded = decodePicture(write(QStringLiteral("ends.jpg"), bytes));
+        QVERIFY2(decoded.problem.isEmpty(), qPrintable(decoded.problem));
+        QCOMPARE(decoded.image.size(), QSize(64, 48));
+        QCOMPARE(decoded.incomplete, incomplete);
+    }
+
     // The largest JPEG takes seconds; a stop ends it at its next rows.
     void stopEndsALargeDecodeWithinASecond()
     {

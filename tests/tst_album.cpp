@@ -1,9 +1,11 @@
 // The gallery's album: what a picture says of itself, the order, the web
 // copies (size, orientation, colours, no metadata), the picture pages, and
 // re-runs that remake only what changed.
+#include "pages/AlbumIndex.h"
 #include "pages/GalleryPage.h"
 #include "pages/GenerationRun.h"
 #include "pages/NaturalOrder.h"
+#include "platform/FolderHandle.h"
 #include "platform/JpegDecoding.h"
 #include "platform/ReadableBytes.h"
 #include "support/PageFiles.h"
@@ -270,6 +272,31 @@ private slots:
         QVERIFY(gif.open(QIODevice::ReadWrite) && gif.setFileTime(QDateTime(QDate(2022, 3, 3), QTime(12, 0)), QFileDevice::FileModificationTime));
         QCOMPARE(runAlbum(PageOptions::defaultWebSize, PictureOrder(order), 2), RunOutcome::Completed);
         QCOMPARE(chain(), expected);
+    }
+
+    // The album's index keeps a name whole whatever it holds: read back, it
+    // is the same picture, and nothing is made again.
+    void indexKeepsAwkwardNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("tab") << "a\tb.jpg";
+        QTest::newRow("line feed") << "a\nb.jpg";
+        QTest::newRow("carriage return") << "a\rb.jpg";
+        QTest::newRow("backslash") << "a\\b.jpg";
+        QTest::newRow("backslash and n") << "a\\nb.jpg";
+    }
+
+    void indexKeepsAwkwardNames()
+    {
+        QFETCH(QString, name);
+        QVERIFY(TestPictures::writeFile(path(name), TestPictures::jpeg(30, 20)));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QMap<QString, QString> first = albumFiles(path("vimbrel"));
+        QCOMPARE(first.size(), 5); // three images, its page and the index
+        QCOMPARE(AlbumIndex::load(FolderHandle::open(path("vimbrel")), AlbumSizes{}).records.keys(), QStringList{name});
+        QTest::qWait(20); // a file written again gets a later time
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QCOMPARE(albumFiles(path("vimbrel")), first);
     }
 
     // An unchanged re-run rewrites nothing; a changed picture has its images

@@ -126,6 +126,9 @@ private slots:
         QVERIFY(year.contains("<figcaption>Winter<br>1 picture</figcaption>"));
         QVERIFY(year.indexOf("Summer") < year.indexOf("Winter"));
         QVERIFY(TestPictures::readFile(dir.filePath("index1.htm")).contains("<figcaption>2026<br>4 pictures</figcaption>"));
+        // A card shows the album's own first picture; an album without one, its first sub-album's cover.
+        QVERIFY(year.contains("<img src=\"Summer/vimbrel/small/c.jpg.jpg\""));
+        QVERIFY(TestPictures::readFile(dir.filePath("index1.htm")).contains("<img src=\"2026/Summer/vimbrel/small/c.jpg.jpg\""));
         // A picture page's Escape goes to its own album; its crumbs reach the top.
         const QByteArray picture = TestPictures::readFile(dir.filePath("2026/Summer/vimbrel/pages/c.jpg.htm"));
         QVERIFY(picture.contains("<a href=\"../../../../index1.htm\">" + top.toUtf8() + "</a>"));

@@ -7,6 +7,7 @@
 #include "pages/NaturalOrder.h"
 #include "platform/FolderHandle.h"
 #include "platform/JpegDecoding.h"
+#include "platform/PictureFacts.h"
 #include "platform/ReadableBytes.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
@@ -21,6 +22,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 #include <QUrl>
 
 namespace {
@@ -167,6 +170,7 @@ private slots:
                                                          "-DateTimeOriginal=2026:07:14 18:03:22"}
                                           << QStringList{"14 July 2026, 18:03", "Canon EOS 5D", "1/250 s, f/2.8, ISO 200", "35 mm"}
                                           << QStringList{"Canon Canon"};
+        QTest::newRow("just under a second") << QStringList{"-ExposureTime=0.95"} << QStringList{"0.95 s"} << QStringList{"1/1 s"};
         QTest::newRow("long exposure, whole f-number") << QStringList{"-ExposureTime=2", "-FNumber=8", "-FocalLength=4.3"}
                                                        << QStringList{"2 s, f/8", "4.3 mm"} << QStringList{"f/8.0"};
         QTest::newRow("boilerplate gives way to XMP") << QStringList{"-ImageDescription=OLYMPUS DIGITAL CAMERA",
@@ -208,6 +212,8 @@ private slots:
         QTest::newRow("turned upright") << withExif(photo, {"-Orientation#=6", "-GPSLatitude=48.85", "-GPSLatitudeRef=N",
                                                             "-SerialNumber=X123", "-Artist=Someone"})
                                         << 600 << QSize(450, 600);
+        QTest::newRow("orientation 4, flipped") << TestPictures::withExifOrientation(photo, 4) << 600 << QSize(600, 450);
+        QTest::newRow("orientation 5, transposed") << TestPictures::withExifOrientation(photo, 5) << 600 << QSize(450, 600);
         QTest::newRow("originals shown") << photo << 0 << QSize();
         QTest::newRow("animated GIF shown as itself") << TestPictures::animatedGif(30, 20, 2) << 800 << QSize();
     }
@@ -274,6 +280,51 @@ private slots:
         QCOMPARE(chain(), expected);
     }
 
+    // Character references in an XMP caption: any character, never a
+    // surrogate half, nothing past U+10FFFF, no NUL.
+    void xmpCharacterReferences_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("decimal and hex") << "&#65;&#x42;" << "AB";
+        QTest::newRow("NUL") << "a&#0;b" << "ab";
+        QTest::newRow("before the surrogates") << "a&#xD7FB;b" << QString::fromUtf8("a\uD7FBb");
+        QTest::newRow("first surrogate") << "a&#xD800;b" << "ab";
+        QTest::newRow("last surrogate") << "a&#xDFFF;b" << "ab";
+        QTest::newRow("emoji") << "a&#x1F600;b" << QString::fromUtf8("a\U0001F600b");
+        QTest::newRow("past the last character") << "a&#x110000;b" << "ab";
+    }
+
+    void xmpCharacterReferences()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, caption);
+        PictureFacts facts;
+        readXmpCaption("<rdf:Description dc:description=\"" + written.toUtf8() + "\"/>", facts);
+        QCOMPARE(facts.caption, caption);
+    }
+
+    // The IPTC caption is read only from a resource that is whole.
+    void iptcResourceBounds_data()
+    {
+        QTest::addColumn<int>("missing"); // bytes of the resource cut off the end
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("whole") << 0 << "From the tower";
+        QTest::newRow("one byte short") << 1 << "";
+    }
+
+    void iptcResourceBounds()
+    {
+        QFETCH(int, missing);
+        QFETCH(QString, caption);
+        const QByteArray text = "From the tower";
+        const QByteArray iptc = QByteArray("\x1C\x02\x78\x00", 4) + char(text.size()) + text; // 2:120, the caption
+        QByteArray resource = QByteArray("8BIM\x04\x04\0\0\0\0\0", 11) + char(iptc.size()) + iptc;
+        PictureFacts facts;
+        readIptcCaption(QByteArray("Photoshop 3.0\0", 14) + resource.left(resource.size() - missing), facts);
+        QCOMPARE(facts.caption, caption);
+    }
+
     // The album's index keeps a name whole whatever it holds: read back, it
     // is the same picture, and nothing is made again.
     void indexKeepsAwkwardNames_data()
@@ -284,6 +335,7 @@ private slots:
         QTest::newRow("carriage return") << "a\rb.jpg";
         QTest::newRow("backslash") << "a\\b.jpg";
         QTest::newRow("backslash and n") << "a\\nb.jpg";
+        QTest::newRow("delete") << "a\x7F" "b.jpg";
     }
 
     void indexKeepsAwkwardNames()
@@ -293,7 +345,14 @@ private slots:
         QCOMPARE(runAlbum(), RunOutcome::Completed);
         const QMap<QString, QString> first = albumFiles(path("vimbrel"));
         QCOMPARE(first.size(), 5); // three images, its page and the index
-        QCOMPARE(AlbumIndex::load(FolderHandle::open(path("vimbrel")), AlbumSizes{}).records.keys(), QStringList{name});
+        const AlbumIndex index = AlbumIndex::load(FolderHandle::open(path("vimbrel")), AlbumSizes{});
+        QCOMPARE(index.records.keys(), QStringList{name});
+        QCOMPARE(index.records.value(name).small, QSize(30, 20));
+        QCOMPARE(index.records.value(name).large, QSize(30, 20));
+        QVERIFY(!QFileInfo::exists(path("thumbnails"))); // nothing of earlier versions' is made
+        // Its pages show it, but no control character of it.
+        const QByteArray page = TestPictures::readFile(path("index1.htm"));
+        QVERIFY(std::all_of(page.begin(), page.end(), [](char c) { return c == '\n' || (quint8(c) >= 0x20 && c != 0x7F); }));
         QTest::qWait(20); // a file written again gets a later time
         QCOMPARE(runAlbum(), RunOutcome::Completed);
         QCOMPARE(albumFiles(path("vimbrel")), first);

@@ -4,6 +4,7 @@
 #include "app/ProgramIcon.h"
 #include "app/WindowStart.h"
 #include "preview/SystemBeeper.h"
+#include "platform/LargeBuffers.h"
 #include "platform/NativeName.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SettingsStore.h"
@@ -57,6 +58,7 @@ int runWindow(int argc, char **argv, const QString &folder, const StopSignals &s
 
 int main(int argc, char **argv)
 {
+    keepLargeBuffers();
     // Before any thread starts, so that every thread holds the stopSignals back.
     const StopSignals stopSignals;
     const QStringList arguments = CommandLine::arguments(argc, argv);

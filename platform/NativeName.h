@@ -23,7 +23,10 @@ bool isValidText(const QString &text);
 
 /**
  * Returns text fit to print on one line of a report: controls as \n, \t,
- * \r or \xHH, and kept bytes as \xHH, so no file name can forge a line.
+ * \r or \xHH, and kept bytes as \xHH, so no file name can forge a line;
+ * line separators and the characters that reorder text or show as nothing
+ * (bidirectional controls, zero width spaces, fillers) as \uHHHH, so none
+ * can pass for another name.
  */
 QString printable(const QString &text);
 

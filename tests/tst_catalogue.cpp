@@ -268,6 +268,36 @@ private slots:
         QVERIFY(!handedOver);
     }
 
+    // Names are printed in reports and pages as they read: nothing in them
+    // may reorder the text or hide, or a name could pass for another.
+    void printableShowsWhatHidesOrReorders_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("printed");
+        for (const char16_t c : {0x00AD, 0x061C, 0x115F, 0x1160, 0x180E, 0x200B, 0x200E, 0x200F, 0x202A, 0x202B, 0x202C,
+                                 0x202D, 0x202E, 0x2060, 0x2061, 0x2062, 0x2063, 0x2064, 0x2065, 0x2066, 0x2067, 0x2068,
+                                 0x2069, 0x206A, 0x206F, 0x3164, 0xFEFF, 0xFFA0})
+            QTest::addRow("U+%04X", unsigned(c))
+                << QStringLiteral("a%1b").arg(QChar(c)) << QStringLiteral("a\\u%1b").arg(unsigned(c), 4, 16, QLatin1Char('0'));
+        // Their neighbours, the joiners among them, show as themselves.
+        for (const char16_t c : {0x00AC, 0x00AE, 0x061B, 0x061D, 0x115E, 0x1161, 0x180D, 0x180F, 0x200A, 0x200C, 0x200D,
+                                 0x2010, 0x202F, 0x205F, 0x2070, 0x3163, 0x3165, 0xFEFE, 0xFFA1})
+            QTest::addRow("U+%04X kept", unsigned(c)) << QStringLiteral("a%1b").arg(QChar(c)) << QStringLiteral("a%1b").arg(QChar(c));
+        const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+        QTest::newRow("emoji joined") << family << family;
+        const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("pairs around an override") << face + QChar(0x202E) + face << face + "\\u202e" + face;
+        QTest::newRow("lone high surrogate before an override")
+            << QString(QChar(0xD83D)) + QChar(0x202E) + "fdp.jpg" << QStringLiteral("\\ud83d\\u202efdp.jpg");
+    }
+
+    void printableShowsWhatHidesOrReorders()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, printed);
+        QCOMPARE(NativeName::printable(name), printed);
+    }
+
     void pageEstimate_data()
     {
         QTest::addColumn<qint64>("count");

@@ -12,7 +12,9 @@
 #include <QIODevice>
 #include <QMap>
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -28,6 +30,11 @@ namespace {
 // would otherwise take minutes.
 constexpr qint64 mostScanBlocks = qint64(1) << 25;
 constexpr int mostScans = 1000;
+// A refused file's scans are counted for its reason, as far as these go: a
+// scan takes ten bytes at least, so a million bytes hold as many as this
+// counts, and reading this many more costs a fraction of a second.
+constexpr qint64 mostScansCounted = 100000;
+constexpr qint64 mostBytesCounted = 32 * 1024 * 1024;
 constexpr qint64 mostProfileBytes = 4 * 1024 * 1024;
 constexpr qint64 readChunk = 64 * 1024;
 // Tables, row buffers and the like, besides what is counted.
@@ -355,11 +362,125 @@ Stage decode(Decoder &d, const std::function<QSize(QSize)> &cover, const JpegLim
     return Stage::Decoded;
 }
 
-QString abortReason(const Decoder &d)
+// The file's bytes from its start, read a chunk at a time into the decoder's
+// buffer, at most mostBytesCounted of them; segments are sought past.
+class MarkerWalk
 {
-    if (d.abort == Abort::TooManyScans)
+public:
+    MarkerWalk(QIODevice &device, std::vector<JOCTET> &buffer, const std::atomic<bool> *stop)
+        : m_device(device), m_buffer(buffer), m_stop(stop)
+    {
+    }
+
+    // Returns the next byte, or -1 where the file or the bytes it may read end.
+    int next() { return m_at < m_size || refill() ? m_buffer[m_at++] : -1; }
+
+    // Moves past the next 0xFF; false where the file or the bytes it may read end.
+    bool pastNextFF()
+    {
+        while (m_at < m_size || refill()) {
+            const auto *from = m_buffer.data() + m_at;
+            if (const void *found = std::memchr(from, 0xFF, m_size - m_at)) {
+                m_at += std::size_t(static_cast<const JOCTET *>(found) - from) + 1;
+                return true;
+            }
+            m_at = m_size;
+        }
+        return false;
+    }
+
+    void skip(qint64 count)
+    {
+        if (count <= qint64(m_size - m_at)) {
+            m_at += std::size_t(std::max<qint64>(count, 0));
+            return;
+        }
+        const qint64 beyond = count - qint64(m_size - m_at);
+        m_at = m_size;
+        if (!m_device.seek(std::min(m_device.pos() + beyond, m_device.size())))
+            m_device.seek(m_device.size());
+    }
+
+    // Whether the file ended it, rather than the bytes it may read, a read error or a stop.
+    bool atEnd() const { return m_atEnd; }
+
+private:
+    bool refill()
+    {
+        const qint64 room = std::min(qint64(m_buffer.size()), mostBytesCounted - m_read);
+        if (room <= 0 || (m_stop && m_stop->load(std::memory_order_relaxed)))
+            return false;
+        const qint64 got = m_device.read(reinterpret_cast<char *>(m_buffer.data()), room);
+        m_atEnd = got == 0;
+        if (got <= 0)
+            return false;
+        m_read += got;
+        m_at = 0;
+        m_size = std::size_t(got);
+        return true;
+    }
+
+    QIODevice &m_device;
+    std::vector<JOCTET> &m_buffer;
+    const std::atomic<bool> *m_stop;
+    std::size_t m_at = 0;
+    std::size_t m_size = 0;
+    qint64 m_read = 0;
+    bool m_atEnd = false;
+};
+
+struct ScanCount {
+    qint64 scans = 0;
+    bool whole = false; // scans is all the file has, not those found as far as the count went
+};
+
+// Counts the file's start-of-scan markers up to its end of image, walking
+// its markers as the decoder does: a segment is sought past by its length,
+// and in the data between, a 0xFF is a marker unless a 0 (stuffing), a
+// restart marker or another 0xFF (fill) follows.
+ScanCount countScans(Decoder &d)
+{
+    constexpr int tem = 0x01, soi = 0xD8, sos = 0xDA;
+    ScanCount count;
+    if (!d.device->seek(0))
+        return count;
+    MarkerWalk walk(*d.device, d.buffer, d.stop);
+    if (walk.next() != 0xFF || walk.next() != soi)
+        return count;
+    while (walk.pastNextFF()) {
+        int marker = walk.next();
+        while (marker == 0xFF)
+            marker = walk.next();
+        if (marker == 0 || marker == tem || (marker >= JPEG_RST0 && marker < JPEG_RST0 + 8))
+            continue;
+        if (marker == JPEG_EOI || marker == soi) { // the decoder stops at a second start of image too
+            count.whole = true;
+            return count;
+        }
+        if (marker == sos && ++count.scans > mostScansCounted)
+            return count;
+        const int high = walk.next();
+        const int low = walk.next();
+        if (low >= 0)
+            walk.skip(((high << 8) | low) - 2);
+    }
+    count.whole = walk.atEnd(); // the decoder too takes the end of the file for an end of image
+    return count;
+}
+
+QString abortReason(Decoder &d)
+{
+    if (d.abort == Abort::TooManyScans) {
+        // Where the decode stopped says nothing of the file: the scans it
+        // holds are counted; where they are too many to count, the reason
+        // says what is sure.
+        const ScanCount count = countScans(d);
+        const qint64 known = std::max<qint64>(count.scans, d.lastScan);
+        const QString scans = count.whole && count.scans >= d.lastScan ? QString::number(count.scans)
+                                                                        : QStringLiteral("more than %1").arg(known - 1);
         return QStringLiteral("Its %1 scans would take too long to decode; photographs have a few dozen at most.")
-            .arg(d.lastScan > mostScans ? QStringLiteral("more than %1").arg(mostScans) : QString::number(d.lastScan));
+            .arg(scans);
+    }
     if (!d.readError.isEmpty())
         return QStringLiteral("It could not be read: %1.").arg(d.readError);
     return QStringLiteral("It is damaged, or not a picture.");

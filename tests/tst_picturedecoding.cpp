@@ -157,12 +157,17 @@ private slots:
         QTest::addColumn<int>("scans");
         QTest::addColumn<QString>("problem");
         QTest::newRow("1,000 small scans") << QSize(16, 16) << 1000 << QString();
-        QTest::newRow("1,001 small scans") << QSize(16, 16) << 1001
-                                           << "Its more than 1000 scans would take too long to decode; photographs have a few dozen at most.";
+        const auto reason = [](const QString &scans) {
+            return QStringLiteral("Its %1 scans would take too long to decode; photographs have a few dozen at most.").arg(scans);
+        };
+        QTest::newRow("1,001 small scans") << QSize(16, 16) << 1001 << reason("1001");
         // 750,000 blocks a scan: 44 of them cover 33,000,000, 45 pass 2^25.
         QTest::newRow("44 large scans") << QSize(4000, 4000) << 44 << QString();
-        QTest::newRow("45 large scans") << QSize(4000, 4000) << 45
-                                        << "Its 45 scans would take too long to decode; photographs have a few dozen at most.";
+        QTest::newRow("45 large scans") << QSize(4000, 4000) << 45 << reason("45");
+        // The reason gives the file's count, not the scan the decode stopped at.
+        for (const int scans : {1000, 1001, 20001, 100000})
+            QTest::addRow("%d large scans", scans) << QSize(4000, 4000) << scans << reason(QString::number(scans));
+        QTest::newRow("100,001 small scans") << QSize(16, 16) << 100001 << reason("more than 100000");
     }
 
     void scansAreCapped()

@@ -11,16 +11,15 @@
 #include "support/TestPictures.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -80,14 +79,33 @@ QStringList namesIn(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
-// Waits until the running program has said it has begun (a count on stderr).
-bool waitForProgress(QProcess &program)
+// Waits until the running program has said it has reached a phase (a count
+// on stderr); returns what it said. Read from stderr: waiting on stdout would
+// wait for the "Completed" at the end of the run.
+QByteArray waitForProgress(QProcess &program, const QByteArray &phase = "Read: ")
 {
+    program.setReadChannel(QProcess::StandardError);
     QByteArray said;
-    while (!said.contains("Read: ") && program.waitForReadyRead(deadlineMs))
+    while (!said.contains(phase) && program.waitForReadyRead(deadlineMs))
         said += program.readAllStandardError();
-    return said.contains("Read: ");
+    return said;
 }
+
+#ifdef Q_OS_UNIX
+// Waits until the process is frozen by SIGSTOP: from then on it writes nothing more.
+bool waitUntilStopped(pid_t pid)
+{
+    const QString stat = QStringLiteral("/proc/%1/stat").arg(pid);
+    for (int waited = 0; waited < deadlineMs; waited += 5) {
+        const QByteArray line = TestPictures::readFile(stat);
+        const qsizetype state = line.lastIndexOf(") ") + 2; // the name in parentheses may hold anything
+        if (state >= 2 && state < line.size() && line.at(state) == 'T')
+            return true;
+        QThread::msleep(5);
+    }
+    return false;
+}
+#endif
 
 } // namespace
 
@@ -96,10 +114,7 @@ class HostileWorldTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_many;
-    QMap<QString, QByteArray> m_clean;    // its pages as a whole run writes them
-    int m_runMs = 0;
-    QRandomGenerator m_moments{0x5167a1}; // when each signal comes, after the run has begun
+    QTemporaryDir m_many; // the classic signal rows' pictures, written once
 
 private slots:
     void initTestCase()
@@ -171,7 +186,7 @@ private slots:
         QVERIFY(TestPictures::writeFile(victim + "/index1.htm", "the victim's own page"));
         QProcess program;
         program.start(qEnvironmentVariable("VIMBREL_BINARY"), QStringList{"--generate"} + style + QStringList{folder});
-        QVERIFY(waitForProgress(program));
+        QVERIFY(waitForProgress(program).contains("Read: "));
         QVERIFY(QDir().rename(folder, moved));
         QVERIFY(QFile::link(victim, folder));
         QVERIFY(program.waitForFinished(deadlineMs));
@@ -183,59 +198,71 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
-    // A signal at a random moment: the run says so on one line and exits
-    // with 128 and its number, no temporary is left, and the pages are all
-    // the old ones or all of the new chain.
-    void signalsLeaveOldPagesOrAWholeChain_data()
+    // A signal while the run is mid-way, measuring or making thumbnails: the
+    // run says so on one line, exits with 128 and its number, and leaves the
+    // pages as they were with no temporary. The program is frozen before the
+    // signal is sent, so the test knows where the run stood when it came.
+    void signalMidRunLeavesTheOldPages_data()
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("style");
         for (const auto &[signal, name] : {std::pair{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}}) {
-            for (int moment = 0; moment < 2; ++moment)
-                QTest::addRow("%s, moment %d", name, moment) << signal << QString::fromLatin1(name);
+            QTest::addRow("%s, classic, measuring", name) << signal << QString::fromLatin1(name) << QStringList();
+            QTest::addRow("%s, gallery, making thumbnails", name) << signal << QString::fromLatin1(name) << QStringList{"--gallery"};
         }
     }
 
-    void signalsLeaveOldPagesOrAWholeChain()
+    void signalMidRunLeavesTheOldPages()
     {
         QFETCH(int, signal);
         QFETCH(QString, name);
-        if (m_clean.isEmpty()) { // one folder for every row: its pictures take a while to write
-            QVERIFY(PageFiles::writePictures(m_many.path(), 6000));
-            QVERIFY(QProcess::execute(qEnvironmentVariable("VIMBREL_BINARY"), {"--generate", m_many.path()}) == 0);
-            m_clean = PageFiles::pages(m_many.path());
-            PageFiles::writeOldPages(m_many.path(), 600);
-            QElapsedTimer whole; // a run that replaces every page, timed as the signalled ones will be
-            whole.start();
-            QVERIFY(QProcess::execute(qEnvironmentVariable("VIMBREL_BINARY"), {"--generate", m_many.path()}) == 0);
-            m_runMs = int(whole.elapsed());
-        }
-        const QTemporaryDir &dir = m_many;
-        const QMap<QString, QByteArray> clean = m_clean;
-        const QMap<QString, QByteArray> old = PageFiles::writeOldPages(dir.path(), 600);
+        QFETCH(QStringList, style);
+        const bool gallery = !style.isEmpty();
+        // Measuring a tiny GIF takes microseconds; making its thumbnails, a millisecond.
+        const int pictures = gallery ? 1000 : 6000;
+        // A cancelled classic run changes nothing, so its rows share one folder.
+        QTemporaryDir own;
+        const QString folder = gallery ? own.path() : m_many.path();
+        if (gallery || !QFile::exists(m_many.filePath("p0000.gif")))
+            QVERIFY(PageFiles::writePictures(folder, pictures));
+        const QMap<QString, QByteArray> old = PageFiles::writeOldPages(folder, 60);
+
         QProcess program;
-        program.start(qEnvironmentVariable("VIMBREL_BINARY"), {"--generate", dir.path()});
-        QVERIFY(waitForProgress(program));
-        QTest::qWait(int(m_moments.bounded(m_runMs)));
-        if (const qint64 pid = program.processId(); pid > 0) // 0 once it has ended: kill(0) would signal this test
-            ::kill(pid_t(pid), signal);
-        QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(deadlineMs));
-        const QMap<QString, QByteArray> now = PageFiles::pages(dir.path());
-        QVERIFY2(now == old || now == clean, "the pages are neither the old ones nor the whole new chain");
-        QCOMPARE(PageFiles::strayFiles(dir.path()), QStringList());
-        if (program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
-            return; // done before the signal came
-        // Came once the run was over and the program was ending (the sanitizers'
-        // leak check takes a while there): it ended the program as any other.
-        if (program.exitStatus() == QProcess::CrashExit) {
-            QCOMPARE(program.exitCode(), signal);
-            return;
+        program.start(qEnvironmentVariable("VIMBREL_BINARY"), QStringList{"--generate"} + style + QStringList{folder});
+        const QByteArray phase = gallery ? "Thumbnails: " : "Read: ";
+        QByteArray said = waitForProgress(program, phase);
+        QVERIFY2(said.contains(phase), said.constData());
+        const pid_t pid = pid_t(program.processId());
+        QVERIFY(pid > 0 && ::kill(pid, SIGSTOP) == 0);
+        auto resume = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+        QVERIFY(waitUntilStopped(pid));
+        while (program.waitForReadyRead(200)) // what it said before it froze
+            said += program.readAllStandardError();
+        // Where the run stood: fewer pictures measured, or thumbnails on disk, than the folder holds.
+        qint64 reached = 0;
+        if (gallery) {
+            reached = QDir(folder + "/vimbrel/small").entryList(QDir::Files).size();
+        } else {
+            auto counts = QRegularExpression("Read: (\\d+)").globalMatch(QString::fromLatin1(said));
+            while (counts.hasNext())
+                reached = counts.next().captured(1).toLongLong();
         }
-        const QString said = QString::fromLocal8Bit(program.readAllStandardError()).trimmed();
+        QVERIFY2(reached < pictures / 2, qPrintable(QStringLiteral("the run had reached %1 of %2").arg(reached).arg(pictures)));
+
+        QCOMPARE(::kill(pid, signal), 0);
+        resume.dismiss();
+        ::kill(pid, SIGCONT);
+        QVERIFY(program.waitForFinished(deadlineMs));
+        said += program.readAllStandardError();
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QVERIFY2(program.exitCode() == 128 + signal,
-                 qPrintable(QStringLiteral("exit code %1: %2").arg(program.exitCode()).arg(said.right(2000))));
-        const QStringList lines = said.split('\n');
-        QVERIFY2(lines.last().startsWith("vimbrel: stopped by " + name), qPrintable(lines.last()));
+                 qPrintable(QStringLiteral("exit code %1: %2").arg(program.exitCode()).arg(QString::fromLocal8Bit(said.right(2000)))));
+        QCOMPARE(QString::fromLocal8Bit(said).trimmed().split('\n').last(),
+                 QStringLiteral("vimbrel: stopped by %1; the pages of this folder are as they were.").arg(name));
+        QVERIFY(!program.readAllStandardOutput().contains("Completed"));
+        QCOMPARE(PageFiles::pages(folder), old);
+        QCOMPARE(PageFiles::strayFiles(folder), gallery ? QStringList{"vimbrel"} : QStringList());
     }
 #endif
 

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -272,28 +273,68 @@ private slots:
         QCOMPARE(QSize(int(images[1].width), int(images[1].height)), QSize(8, 6));
     }
 
-    // Out of file handles: the folder cannot be listed, and the run says so.
-    void folderThatCannotBeOpenedIsAFailure()
+    // A folder that cannot be listed, or a picture or album folder that
+    // cannot be opened for want of a file handle, is a failure: one line
+    // naming what and why, no "Completed", no skip, the old pages kept.
+    void unreadableIsAFailureNotAnEmptyFolder_data()
     {
-        if (Sanitizers::active)
+        QTest::addColumn<QStringList>("style");
+        QTest::addColumn<int>("handles"); // 0: run as another user, who may not read the folder
+        QTest::addColumn<int>("pictures");
+        QTest::addColumn<QString>("named"); // a pattern for what the message names, within the folder
+        QTest::addColumn<QString>("reason");
+        const QStringList gallery{"--gallery"};
+        const QString noHandle = "The system has no file handle left to open it (Too many open files).";
+        const QString denied = "Permission denied: the folder cannot be read.";
+        // Four handles: the three standard ones and the folder's own, none to list it.
+        QTest::newRow("no handle to list it, classic") << QStringList() << 4 << 3 << "" << noHandle;
+        QTest::newRow("no handle to list it, gallery") << gallery << 4 << 3 << "" << noHandle;
+        // Six: measured two at a time, some picture among many finds none left.
+        QTest::newRow("no handle for a picture, classic") << QStringList() << 6 << 2000 << "/p\\d{4}\\.gif" << noHandle;
+        QTest::newRow("no handle for the album's folder, gallery") << gallery << 6 << 3 << "/vimbrel/small" << noHandle;
+        QTest::newRow("no permission, classic") << QStringList() << 0 << 3 << "" << denied;
+        QTest::newRow("no permission, gallery") << gallery << 0 << 3 << "" << denied;
+    }
+
+    void unreadableIsAFailureNotAnEmptyFolder()
+    {
+        QFETCH(QStringList, style);
+        QFETCH(int, handles);
+        QFETCH(int, pictures);
+        QFETCH(QString, named);
+        QFETCH(QString, reason);
+        if (handles > 0 && Sanitizers::active)
             QSKIP("The sanitizers' runtime needs file handles of its own.");
-        QTemporaryDir dir;
+        if (handles == 0 && !canRunAsNobody())
+            QSKIP("Needs root and runuser to act as an ordinary user.");
+        QTemporaryDir dir; // its mode 0700 keeps out anyone but its owner
         QVERIFY(dir.isValid());
-        writePictures(dir.path(), 3);
-        for (const rlim_t handles : {rlim_t(4), rlim_t(5)}) {
-            const Outcome outcome = runProgram(dir.path(), [handles] {
+        writePictures(dir.path(), pictures);
+        const QMap<QString, QByteArray> old = PageFiles::writeOldPages(dir.path(), 2);
+        const QStringList arguments = QStringList{"--generate"} + style + QStringList{dir.path()};
+        QProcess process;
+        if (handles > 0) {
+            process.setChildProcessModifier([handles] {
                 // Only the three standard handles stay open, as from a shell.
                 for (int fd = 3; fd < 1024; ++fd)
                     ::close(fd);
-                const rlimit limit{handles, handles};
+                const rlimit limit{rlim_t(handles), rlim_t(handles)};
                 setrlimit(RLIMIT_NOFILE, &limit);
             });
-            QCOMPARE(outcome.exitCode, 1);
-            QVERIFY2(!outcome.out.contains("Completed"), outcome.out.constData());
-            QVERIFY2(outcome.err.contains("Too many open files"), outcome.err.constData());
-            QVERIFY2(outcome.err.contains(QFile::encodeName(dir.path())), outcome.err.constData());
+            process.start(binary(), arguments);
+        } else {
+            process.start(QStringLiteral("runuser"), QStringList{"-u", "nobody", "--", binary()} + arguments);
         }
-        QVERIFY(PageFiles::pages(dir.path()).isEmpty());
+        const Outcome outcome = finish(process);
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(!outcome.out.contains("Completed"), outcome.out.constData());
+        const QString err = QString::fromLocal8Bit(outcome.err);
+        QVERIFY2(!err.contains("Skipped"), qPrintable(err));
+        const QString line = err.trimmed().split('\n').last();
+        const QRegularExpression expected("^vimbrel: Cannot [a-z' ]+ " + QRegularExpression::escape(dir.path()) + named + ": "
+                                          + QRegularExpression::escape(reason) + "$");
+        QVERIFY2(expected.match(line).hasMatch(), qPrintable(line));
+        QCOMPARE(PageFiles::pages(dir.path()), old);
     }
 
     // A folder whose name is not valid UTF-8: its bytes go unchanged to the system.

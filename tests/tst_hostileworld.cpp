@@ -135,6 +135,10 @@ private slots:
         QTest::newRow("progressive 2000 x 1500, 10 scans") << TestPictures::progressiveClaiming(2000, 1500, 10) << 0ll << true;
         QTest::newRow("baseline 23000 x 23000") << TestPictures::jpegClaiming(23000, 23000) << 0ll << true;
         QTest::newRow("196 MB of comments") << QByteArray() << 196ll * 1000 * 1000 << true;
+        // Qt's readers decode the other formats whole: each takes its memory from the same budget.
+        // Qt's reader takes no BMP past 16384 x 16384 pixels.
+        for (const auto &[format, side] : {std::pair{"gif", 20000}, {"png", 20000}, {"bmp", 16000}, {"webp", 20000}})
+            QTest::addRow("%s %d x %d behind a JPEG's name", format, side, side) << TestPictures::claiming(format, side, side) << 0ll << false;
     }
 
     void decoderBombsStayWithinBudget()
@@ -142,6 +146,8 @@ private slots:
         QFETCH(QByteArray, bomb);
         QFETCH(qint64, stuffing);
         QFETCH(bool, thumbnailed);
+        if (bomb.startsWith("RIFF") && !QImageReader::supportedImageFormats().contains("webp"))
+            QSKIP("Qt here has no WebP reader (qt6-image-formats-plugins): the gallery cannot decode one at all.");
         QTemporaryDir dir;
         for (const char *name : {"bomb1.jpg", "bomb2.jpg"})
             QVERIFY(stuffing > 0 ? writeCommentStuffed(dir.filePath(name), stuffing) : TestPictures::writeFile(dir.filePath(name), bomb));

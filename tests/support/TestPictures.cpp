@@ -167,4 +167,48 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QByteArray claiming(const QByteArray &format, int width, int height)
+{
+    const auto put = [](QByteArray &out, qsizetype at, quint32 value, int count, bool bigEndian) {
+        for (int i = 0; i < count; ++i)
+            out[at + i] = char(value >> (8 * (bigEndian ? count - 1 - i : i)));
+    };
+    if (format == "gif") {
+        QByteArray out = gif(1, 1);
+        for (const qsizetype at : {6, 24}) { // the logical screen, then the image
+            put(out, at, quint32(width), 2, false);
+            put(out, at + 2, quint32(height), 2, false);
+        }
+        return out;
+    }
+    if (format == "webp") { // the extended header's canvas, its sides less one in 24 bits
+        QByteArray out = "RIFF....WEBPVP8X" + QByteArray("\x0A\0\0\0", 4) + QByteArray(10, 0)
+            + "VP8L" + QByteArray("\x05\0\0\0\x2F\0\0\0\0\0", 10);
+        put(out, 4, quint32(out.size() - 8), 4, false);
+        put(out, 24, quint32(width - 1), 3, false);
+        put(out, 27, quint32(height - 1), 3, false);
+        return out;
+    }
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(1, 1, QImage::Format_RGB32).save(&buffer, format.constData());
+    if (format == "bmp") {
+        put(out, 18, quint32(width), 4, false);
+        put(out, 22, quint32(height), 4, false);
+        return out + QByteArray(qsizetype(width) * 4, 0); // a whole row, which a browser needs to draw anything
+    }
+    // PNG: the IHDR chunk's sides, then its CRC-32 over its type and data.
+    put(out, 16, quint32(width), 4, true);
+    put(out, 20, quint32(height), 4, true);
+    quint32 crc = 0xFFFFFFFF;
+    for (qsizetype i = 12; i < 29; ++i) {
+        crc ^= quint8(out[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    put(out, 29, ~crc, 4, true);
+    return out;
+}
+
 } // namespace TestPictures

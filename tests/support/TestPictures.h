@@ -29,6 +29,14 @@ QByteArray jpegClaiming(int width, int height);
  */
 QByteArray progressiveClaiming(int width, int height, int scans);
 
+/**
+ * Returns a picture in format ("gif", "png", "bmp" or "webp") of a few dozen
+ * bytes (a BMP has one row of pixels) whose header claims width x height
+ * pixels; a PNG's header carries its checksum, so a reader takes the claim
+ * at its word.
+ */
+QByteArray claiming(const QByteArray &format, int width, int height);
+
 /** Returns jpeg with an EXIF APP1 segment giving orientation (1 to 8). */
 QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
 

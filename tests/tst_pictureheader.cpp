@@ -56,6 +56,30 @@ QByteArray exifPayload(int ifd0Orientation, int ifd1Orientation = 0)
     return QByteArray("Exif\0\0", 6) + tiff;
 }
 
+// An EXIF payload whose IFD0, at offset ifd of its TIFF block in either byte
+// order, claims count entries and holds one, an orientation; the block ends
+// after that entry and the next IFD's offset, less cut bytes. Its header
+// points at pointsAt, the IFD unless told otherwise.
+QByteArray exifAt(bool big, quint32 ifd, quint32 count, int orientation, int cut = 0, quint32 pointsAt = 0)
+{
+    const auto put = [big](QByteArray &t, quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            t += char(value >> (8 * (big ? bytes - 1 - i : i)));
+    };
+    QByteArray tiff(big ? "MM" : "II");
+    put(tiff, 42, 2);
+    put(tiff, pointsAt ? pointsAt : ifd, 4);
+    tiff.resize(std::max<qsizetype>(tiff.size(), ifd), '\0');
+    put(tiff, count, 2);
+    put(tiff, 0x0112, 2);
+    put(tiff, 3, 2);
+    put(tiff, 1, 4);
+    put(tiff, quint32(orientation), 2); // a SHORT sits first in the value field, either order
+    put(tiff, 0, 2);
+    put(tiff, 0, 4);
+    return QByteArray("Exif\0\0", 6) + tiff.chopped(cut);
+}
+
 // The markers a decoder needs, from a quantisation table to the first scan
 // header, and the first bytes of picture data.
 QByteArray frameAndScan(int width, int height, int components = 1, char tables = 0)
@@ -206,6 +230,27 @@ private slots:
                                              << QSize(50, 40);
         QTest::newRow("out of range") << segment(0xE1, exifPayload(9)) << QSize(50, 40);
         QTest::newRow("after comments") << segment(0xFE, "hello") + segment(0xE1, exifPayload(5)) << QSize(40, 50);
+        // At the edges of what is read: only a value the reader took turns the picture.
+        const QSize turned(40, 50), upright(50, 40);
+        for (const bool big : {false, true}) {
+            const char *order = big ? "big-endian" : "little-endian";
+            for (const auto &[value, shown] : {std::pair{0, upright}, {1, upright}, {5, turned}, {8, turned}, {9, upright}})
+                QTest::addRow("%s, orientation %d", order, value) << segment(0xE1, exifAt(big, 8, 1, value)) << shown;
+            QTest::addRow("%s, entry ends where the segment does", order) << segment(0xE1, exifAt(big, 8, 1, 6, 4)) << turned;
+            QTest::addRow("%s, entry one byte past it", order) << segment(0xE1, exifAt(big, 8, 1, 6, 5)) << upright;
+            QTest::addRow("%s, count 0x0080", order) << segment(0xE1, exifAt(big, 8, 0x0080, 6)) << turned;
+            QTest::addRow("%s, count 0x8001", order) << segment(0xE1, exifAt(big, 8, 0x8001, 6)) << turned;
+            QTest::addRow("%s, count 0", order) << segment(0xE1, exifAt(big, 8, 0, 6)) << upright;
+            // The largest APP1 holds a TIFF block of 65527 bytes: an IFD at 0xFFE3 ends it.
+            for (const quint32 ifd : {0x7FFFu, 0x8000u, 0xFFE3u})
+                QTest::addRow("%s, IFD at 0x%X", order, ifd) << segment(0xE1, exifAt(big, ifd, 1, 6)) << turned;
+            for (const quint32 far : {0xFFFFu, 0x80000008u})
+                QTest::addRow("%s, IFD at 0x%X, past the segment", order, far) << segment(0xE1, exifAt(big, 8, 1, 6, 0, far)) << upright;
+            QTest::addRow("%s, IFD leaves room for its count alone", order) << segment(0xE1, exifAt(big, 8, 1, 6, 16)) << upright;
+            QTest::addRow("%s, IFD leaves one byte", order) << segment(0xE1, exifAt(big, 8, 1, 6, 17)) << upright;
+        }
+        QTest::newRow("APP1 of \"Exif\\0\\0\" and a TIFF header alone") << segment(0xE1, exifAt(false, 8, 1, 6, 18)) << upright;
+        QTest::newRow("APP1 one byte shorter") << segment(0xE1, exifAt(false, 8, 1, 6, 19)) << upright;
     }
 
     void jpegOrientationIsTheBrowsers()

@@ -359,8 +359,8 @@ private slots:
         }
     }
 
-    // Closed while it makes thumbnails: the run stops, and every thumbnail
-    // and page it leaves is whole.
+    // Closed while it makes thumbnails: the close returns once the run has
+    // stopped, short of its pages, and every thumbnail it leaves is whole.
     void closingDuringAGalleryRunStopsCleanly()
     {
         QVERIFY(QDir().mkpath(folder("photos")));
@@ -387,8 +387,9 @@ private slots:
                 QVERIFY2(!reader.read().isNull(), qPrintable(name + QStringLiteral(": ") + reader.errorString()));
             }
         }
-        for (const QString &name : QDir(folder("photos")).entryList({QStringLiteral("*.htm*")}, QDir::Files))
-            QVERIFY2(TestPictures::readFile(folder("photos/") + name).endsWith("</html>\n"), qPrintable(name));
+        // A photograph takes tens of milliseconds: the close came with most of them still to make.
+        QVERIFY(QDir(folder("photos/vimbrel/small")).entryList(QDir::Files).size() < 40);
+        QCOMPARE(QDir(folder("photos")).entryList({QStringLiteral("*.htm*")}, QDir::Files), QStringList());
     }
 };
 

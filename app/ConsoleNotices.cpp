@@ -77,6 +77,12 @@ void ConsoleNotices::albumsWritten(qint64 albums, qint64 pictures)
     m_afterCompleted.append(albumsLine(albums, pictures));
 }
 
+void ConsoleNotices::albumsUnfinished(const QString &line)
+{
+    endProgressLine();
+    printLine(stderr, line);
+}
+
 void ConsoleNotices::thumbnailed(qint64 count)
 {
     m_thumbnails = count;

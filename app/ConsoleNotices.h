@@ -22,6 +22,7 @@ public:
     void olderPagesLeft(const QString &pages) override;
     void noPictures() override;
     void albumsWritten(qint64 albums, qint64 pictures) override;
+    void albumsUnfinished(const QString &line) override;
     void thumbnailed(qint64 count) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;

@@ -52,6 +52,13 @@ void WindowNotices::albumsWritten(qint64 albums, qint64 pictures)
     m_albums = albumsLine(albums, pictures);
 }
 
+void WindowNotices::albumsUnfinished(const QString &line)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_failure.isEmpty()) // a stopped run closes the window: nothing is shown
+        m_failure += QStringLiteral("\n\n") + line;
+}
+
 void WindowNotices::failed(const QString &message)
 {
     QMutexLocker lock(&m_mutex);

@@ -34,6 +34,7 @@ public:
     void thumbnailed(qint64 count) override;
     void olderPagesLeft(const QString &pages) override;
     void albumsWritten(qint64 albums, qint64 pictures) override;
+    void albumsUnfinished(const QString &line) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 

@@ -4,13 +4,19 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <array>
 #include <limits>
 
 namespace {
 
-// A real index holds a line or so per picture; anything far larger is not ours.
-constexpr qint64 maxIndexBytes = 256 * 1024 * 1024;
+// A line holds a name and six facts of at most 2,000 characters each, escaped:
+// never near this. An index larger than its pictures' lines could be is not
+// ours, and is not read at all: what it costs stays in proportion to the album.
+constexpr qint64 mostRecordBytes = 128 * 1024;
+constexpr qint64 mostIndexBytes = 256 * 1024 * 1024;
+constexpr qint64 readChunk = 1024 * 1024;
 // One line a picture, its fields between tabs, the first line naming the
 // format and the sizes: read and written in a fraction of the time a JSON
 // tree of a hundred thousand pictures takes, and in a fraction of the memory.
@@ -113,17 +119,16 @@ QByteArray line(const QString &name, const AlbumRecord &record)
     return text + '\n';
 }
 
-bool readLine(QByteArrayView text, bool sameSizes, QString &name, AlbumRecord &record)
+bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
 {
     std::array<QByteArrayView, fieldCount> fields;
     if (!fieldsOf(text, '\t', fields))
         return false;
-    name = unescapedText(fields.at(0));
-    if (sameSizes)
-        record.stamp = stampFromText(fields.at(1));
     record.small = sizeFromText(fields.at(2));
     record.large = sizeFromText(fields.at(3));
     record.web = sizeFromText(fields.at(4));
+    if (sameSizes)
+        record.stamp = stampFromText(fields.at(1));
     if (!record.web.isValid() || record.web.isEmpty())
         record.web = QSize();
     record.page = fields.at(5).toULongLong(nullptr, 16);
@@ -134,31 +139,61 @@ bool readLine(QByteArrayView text, bool sameSizes, QString &name, AlbumRecord &r
     return true;
 }
 
+// A record is kept only for a picture the folder holds: the name is read
+// first, and the rest only when it matters.
+void takeLine(AlbumIndex &index, QByteArrayView text, bool sameSizes, const std::function<bool(const QString &)> &present)
+{
+    const qsizetype tab = text.indexOf('\t');
+    const QString name = tab > 0 ? unescapedText(text.first(tab)) : QString();
+    AlbumRecord record;
+    if (isPlainName(name) && present(name) && readLine(text, sameSizes, record))
+        index.records.insert(name, record);
+    else
+        index.skipped = true;
+}
+
 } // namespace
 
-AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &sizes)
+AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &sizes,
+                            const std::function<bool(const QString &)> &present, qint64 pictures)
 {
     AlbumIndex index;
     const OpenedPicture opened = openFileIn(albumFolder, QString::fromLatin1(fileName));
-    if (!opened.opened.file || opened.opened.length > maxIndexBytes)
+    if (!opened.opened.file || opened.opened.length > std::min(mostIndexBytes, (pictures + 8) * mostRecordBytes))
         return index;
-    const QByteArray bytes = opened.opened.file->readAll();
-    const qsizetype firstEnd = bytes.indexOf('\n');
-    const QByteArrayView first = QByteArrayView(bytes).first(std::max<qsizetype>(firstEnd, 0));
-    if (firstEnd < 0 || !first.startsWith(header))
-        return index;
-    const bool sameSizes = first == sizesLine(sizes);
-    for (qsizetype at = firstEnd + 1; at < bytes.size();) {
-        qsizetype end = bytes.indexOf('\n', at);
-        if (end < 0)
-            end = bytes.size();
-        QString name;
-        AlbumRecord record;
-        if (readLine(QByteArrayView(bytes).sliced(at, end - at), sameSizes, name, record) && isPlainName(name))
-            index.records.insert(name, record);
-        at = end + 1;
+    QFile &file = *opened.opened.file;
+    QByteArray bytes;
+    bool first = true, sameSizes = false, skipping = false;
+    for (;;) {
+        const qsizetype kept = bytes.size();
+        bytes.resize(kept + readChunk);
+        const qint64 got = file.read(bytes.data() + kept, readChunk);
+        bytes.truncate(kept + std::max<qint64>(got, 0));
+        const bool atEnd = got <= 0;
+        qsizetype at = 0;
+        for (qsizetype end; (end = bytes.indexOf('\n', at)) >= 0 || (atEnd && at < bytes.size()); at = end + 1) {
+            if (end < 0)
+                end = bytes.size();
+            const QByteArrayView text = QByteArrayView(bytes).sliced(at, end - at);
+            if (skipping) {
+            } else if (first) {
+                if (!text.startsWith(header))
+                    return index;
+                sameSizes = text == sizesLine(sizes);
+                first = false;
+            } else {
+                takeLine(index, text, sameSizes, present);
+            }
+            skipping = false;
+        }
+        bytes.remove(0, std::min(at, bytes.size()));
+        if (atEnd)
+            return index;
+        if (bytes.size() > mostRecordBytes) { // no line of ours is this long: skip to its end
+            bytes.clear();
+            skipping = index.skipped = true;
+        }
     }
-    return index;
 }
 
 QByteArray AlbumIndex::serialized(const AlbumSizes &sizes) const

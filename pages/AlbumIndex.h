@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 /** What the album knows of one picture: its images, what it says of itself, and its page as last written. */
 struct AlbumRecord {
     FileStamp stamp;    // the picture as it was when its images were made
@@ -31,16 +33,23 @@ class AlbumIndex
 {
 public:
     static constexpr char fileName[] = "index.txt";
+    /** How its first line starts, whatever the format's version. */
+    static constexpr char firstLineStart[] = "vimbrel album ";
 
     /**
-     * Returns the index stored in the album folder; empty when there is none
-     * or it cannot be read. Records made for other sizes are kept, to know
-     * their files by, with no stamp: their images are made again.
+     * Returns the index stored in the album folder, with the records of the
+     * pictures for which present is true, read as the file is, so what it
+     * costs follows the album's pictures, never the file's length; empty
+     * when there is none, it cannot be read, or it is larger than an index
+     * of a folder of that many pictures could be. Records made for other
+     * sizes are kept with no stamp: their images are made again.
      */
-    static AlbumIndex load(const FolderHandle &albumFolder, const AlbumSizes &sizes);
+    static AlbumIndex load(const FolderHandle &albumFolder, const AlbumSizes &sizes,
+                           const std::function<bool(const QString &)> &present, qint64 pictures);
 
     /** Returns the index as stored, for images of sizes. */
     QByteArray serialized(const AlbumSizes &sizes) const;
 
     QHash<QString, AlbumRecord> records;
+    bool skipped = false; // the file held lines that were left out: it is written anew
 };

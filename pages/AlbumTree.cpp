@@ -5,9 +5,11 @@
 #include "pages/NaturalOrder.h"
 #include "platform/FolderEnumeration.h"
 #include "platform/FolderHandle.h"
+#include "platform/NativeName.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -76,12 +78,19 @@ private:
     bool m_failed = false;
 };
 
+/** What an album, at a path from the top, no longer shows. */
+struct Pending {
+    QStringList path; // the folder names from the top down to it
+    Leftovers leftovers;
+};
+
 /** What a folder's album came to, for the album around it. */
 struct Written {
     bool album = false;  // pages were written: it has pictures, or sub-albums that have
     qint64 pictures = 0; // inside it, its sub-albums' included
     QString coverFolder; // where its cover is, from it: empty for its own picture
     GalleryEntry cover;
+    QList<Pending> pending; // its and its sub-albums' leftovers, while the albums around it are not yet written
 };
 
 struct Tree {
@@ -92,6 +101,8 @@ struct Tree {
     qint64 albums = 0;
     qint64 pictures = 0;
     bool cancelled = false;
+    QStringList written;         // the albums written so far, from the top: "Summer/Day 1"
+    QSet<FolderIdentity> reached; // every folder the run has entered: one reached twice is a loop
 
     bool stopped() const { return cancelled || (cancel && cancel->load()); }
 };
@@ -110,8 +121,11 @@ QStringList subFolders(Tree &tree, const FolderHandle &folder, const QString &re
     FolderEnumeration entries(folder, FolderEnumeration::Order::AsListed);
     while (auto entry = entries.next()) {
         const QString &name = entry->name;
-        if (!entry->isFolder || name.startsWith(QLatin1Char('.')) || name == GalleryPage::albumFolder
-            || name == GalleryPage::oldThumbnailFolder)
+        if (!entry->isFolder || name.startsWith(QLatin1Char('.')))
+            continue;
+        // Only the album's own folders by what they hold: a folder of the
+        // user's called "vimbrel" or "thumbnails" is an album like any other.
+        if ((name == GalleryPage::albumFolder || name == GalleryPage::oldThumbnailFolder) && isAlbumsOwnFolder(folder, name))
             continue;
         if (entry->isLink)
             tree.notices.skip(relative + name, QStringLiteral("It is a link to a folder; links are not followed."));
@@ -129,7 +143,7 @@ QStringList subFolders(Tree &tree, const FolderHandle &folder, const QString &re
 Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relative, const QStringList &enclosing, int depth);
 
 QList<SubAlbum> writeSubAlbums(Tree &tree, const FolderHandle &folder, const QString &relative,
-                               const QStringList &enclosing, int depth)
+                               const QStringList &enclosing, int depth, QList<Pending> &pending)
 {
     QList<SubAlbum> albums;
     for (const QString &name : subFolders(tree, folder, relative, depth)) {
@@ -140,11 +154,17 @@ QList<SubAlbum> writeSubAlbums(Tree &tree, const FolderHandle &folder, const QSt
             tree.notices.failed(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(sub.path()), sub.error()));
             continue;
         }
-        const Written written = writeAlbum(tree, sub, relative + name + QLatin1Char('/'), enclosing, depth + 1);
+        if (const auto identity = sub.identity(); identity && tree.reached.contains(*identity)) {
+            tree.notices.skip(relative + name, QStringLiteral("It is a folder the run has already reached (a loop, through a "
+                                                              "bind mount or the like); it is not followed again."));
+            continue;
+        }
+        Written written = writeAlbum(tree, sub, relative + name + QLatin1Char('/'), enclosing, depth + 1);
         if (written.album)
             albums.append({name, written.pictures,
                            written.coverFolder.isEmpty() ? name : name + QLatin1Char('/') + written.coverFolder,
                            written.cover});
+        pending += std::move(written.pending);
     }
     return albums;
 }
@@ -155,6 +175,8 @@ Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relati
 {
     if (tree.stopped())
         return {};
+    if (const auto identity = folder.identity())
+        tree.reached.insert(*identity);
     if (depth > 0) {
         if (const QString busy = folder.lockForRun(); !busy.isEmpty()) {
             tree.notices.failed(QStringLiteral("Cannot write the pages of %1: %2").arg(QDir::toNativeSeparators(folder.path()), busy));
@@ -162,7 +184,8 @@ Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relati
         }
     }
     const QString title = titleOf(folder);
-    const QList<SubAlbum> subAlbums = writeSubAlbums(tree, folder, relative, enclosing + QStringList{title}, depth);
+    QList<Pending> pending;
+    const QList<SubAlbum> subAlbums = writeSubAlbums(tree, folder, relative, enclosing + QStringList{title}, depth, pending);
     if (tree.stopped())
         return {};
     tree.notices.startFolder(relative);
@@ -177,18 +200,28 @@ Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relati
     }
     for (const QString &temporary : std::as_const(build.pageTemporaries))
         folder.removeFile(temporary);
+    // What a sub-album no longer shows may still be shown by the old pages
+    // of an album around it: its old cover, say. So nothing is removed until
+    // the top's pages are written; a stopped or failed run leaves every page
+    // with its images, and the next run clears what is left.
     const GalleryOutcome gallery = runGallery(folder, build, tree.notices, tree.cancel, tree.options,
-                                              AlbumPlace{enclosing, subAlbums});
+                                              AlbumPlace{enclosing, subAlbums}, Removal::Later);
     tree.notices.completed(build.skipped);
     if (gallery.outcome == RunOutcome::Cancelled)
         tree.cancelled = true;
-    if (gallery.outcome != RunOutcome::Completed || gallery.pages == 0)
+    if (gallery.outcome != RunOutcome::Completed)
         return {};
+    if (gallery.pages == 0) { // no album any more: its own leftovers go with the rest
+        pending.append({relative.split(QLatin1Char('/'), Qt::SkipEmptyParts), gallery.leftovers});
+        return {false, 0, {}, {}, std::move(pending)};
+    }
     if (const QString older = olderPagesSummary(build.existingPages, gallery.pages); !older.isEmpty())
         tree.notices.olderPagesLeft(older);
     ++tree.albums;
     tree.pictures += gallery.pictures;
-    Written written{true, gallery.pictures, {}, gallery.first};
+    tree.written.append(relative.isEmpty() ? QStringLiteral(".") : relative.chopped(1));
+    pending.append({relative.split(QLatin1Char('/'), Qt::SkipEmptyParts), gallery.leftovers});
+    Written written{true, gallery.pictures, {}, gallery.first, std::move(pending)};
     for (const SubAlbum &album : subAlbums)
         written.pictures += album.pictures;
     if (gallery.pictures == 0 && !subAlbums.isEmpty()) {
@@ -198,15 +231,47 @@ Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relati
     return written;
 }
 
+// Once the top's pages are written no page leads to a leftover: each album
+// is reached again from the top, by name, never through a link.
+void removePending(const FolderHandle &root, const QList<Pending> &pending)
+{
+    for (const Pending &album : pending) {
+        FolderHandle folder = root;
+        for (const QString &name : album.path)
+            folder = folder.subFolder(name, false);
+        if (folder.isOpen())
+            removeLeftovers(folder, album.leftovers);
+    }
+}
+
+// A stopped or failed tree names the albums it did write: the pages of the
+// others, the top's among them, are as they were.
+QString unfinishedLine(const Tree &tree)
+{
+    if (tree.written.isEmpty() || tree.written.contains(QStringLiteral(".")))
+        return {};
+    QStringList shown = tree.written.mid(0, 5);
+    for (QString &name : shown)
+        name = NativeName::printable(name);
+    return QStringLiteral("Albums written before the run ended: %1 (%2%3); the pages of the others, the top's among them, "
+                          "are as they were.")
+        .arg(tree.written.size()).arg(shown.join(QStringLiteral(", ")), tree.written.size() > 5 ? QStringLiteral(", …") : QString());
+}
+
 } // namespace
 
 RunOutcome runAlbumTree(const FolderHandle &root, RunNotices &notices, SettingsStore *settings,
                         const std::atomic<bool> *cancel, const PageOptions &options)
 {
     Tree tree{TreeNotices(notices), settings, cancel, options};
-    writeAlbum(tree, root, {}, {}, 0);
+    const Written top = writeAlbum(tree, root, {}, {}, 0);
+    if (tree.stopped() || tree.notices.hasFailed()) {
+        if (const QString line = unfinishedLine(tree); !line.isEmpty())
+            notices.albumsUnfinished(line);
+    }
     if (tree.stopped())
         return RunOutcome::Cancelled;
+    removePending(root, top.pending);
     if (tree.notices.hasFailed())
         return RunOutcome::Failed;
     notices.writingPages();

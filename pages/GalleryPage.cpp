@@ -136,13 +136,21 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
         text += "<nav class=\"crumbs\">" + crumbs(place.enclosing, 0) + title + "</nav>\n";
     text += "<h1>" + title + "</h1>\n" + navigation(page, pages) + "<main class=\"grid\">\n";
     text.reserve(text.size() + entries.size() * 400 + 200);
-    if (page == 1) {
-        for (const SubAlbum &album : place.subAlbums)
-            appendSubAlbum(text, album);
-    }
+    for (const SubAlbum &album : place.subAlbums)
+        appendSubAlbum(text, album);
     for (const GalleryEntry &entry : entries)
         appendFigure(text, entry);
     return text + "</main>\n" + navigation(page, pages) + "</body>\n</html>\n";
+}
+
+bool isIndexPage(QByteArrayView start)
+{
+    // The head every album page starts with, then after the title the
+    // album's own style: a page of the user's that only shares the common
+    // boilerplate of HTML5 is not taken for one.
+    static const QByteArray opening = head({}, "").first(head({}, "").indexOf("<title>") + 7);
+    return start.startsWith(opening) && start.indexOf("</title>\n<style>\n:root{color-scheme:light dark}\n") > 0
+        && start.indexOf("\n.grid{display:grid;") > 0;
 }
 
 QByteArray head(const QByteArray &title, const char *style, const QByteArray &extra)

@@ -52,11 +52,18 @@ struct AlbumPlace {
 
 /**
  * Returns index page number page of pages, titled folderName, showing
- * entries; in a tree, with a breadcrumb up to the outermost album, and on
- * the first page the sub-albums first.
+ * place.subAlbums, then entries; in a tree, with a breadcrumb up to the
+ * outermost album.
  */
 QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages,
                 const AlbumPlace &place = {});
+
+/**
+ * Returns true when start, the first indexPageMark bytes of a file, is the
+ * start of an index page that page() made, in this version or an earlier one.
+ */
+bool isIndexPage(QByteArrayView start);
+constexpr qint64 indexPageMark = 16 * 1024;
 
 /** Where a picture stands in the album: for its page's links. */
 struct Place {

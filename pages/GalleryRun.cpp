@@ -1,5 +1,6 @@
 #include "GalleryRun.h"
 
+#include "catalogue/CandidateRule.h"
 #include "pages/AlbumMaking.h"
 #include "pages/GalleryPage.h"
 #include "pages/NaturalOrder.h"
@@ -16,6 +17,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -89,6 +91,24 @@ Listing listAndClear(const FolderHandle &folder)
     return listing;
 }
 
+QByteArray startOf(const FolderHandle &folder, const QString &name, qint64 bytes)
+{
+    const OpenedPicture opened = openFileIn(folder, name);
+    return opened.opened.file ? opened.opened.file->read(bytes) : QByteArray();
+}
+
+bool startsWith(const FolderHandle &folder, const QString &name, QByteArrayView start)
+{
+    return startOf(folder, name, start.size()) == start;
+}
+
+// An earlier version's thumbnails folder: its index says so.
+bool isOldThumbnailFolder(const FolderHandle &folder)
+{
+    const FolderHandle old = folder.subFolder(oldThumbnailFolder, false);
+    return old.isOpen() && startsWith(old, QString::fromLatin1(ThumbnailIndex::fileName), "{\"");
+}
+
 Album openAlbum(const FolderHandle &folder)
 {
     Album album;
@@ -112,10 +132,12 @@ Album openAlbum(const FolderHandle &folder)
 // that leaves it empty. Nothing else in it is touched.
 void clearOldThumbnails(const FolderHandle &folder)
 {
-    const FolderHandle old = folder.subFolder(oldThumbnailFolder, false);
-    if (!old.isOpen() || !old.has(QString::fromLatin1(ThumbnailIndex::fileName)))
+    if (!isOldThumbnailFolder(folder))
         return;
+    const FolderHandle old = folder.subFolder(oldThumbnailFolder, false);
     const ThumbnailIndex index = ThumbnailIndex::load(old, PageOptions::defaultThumbnailSize);
+    if (!index.known)
+        return; // not an index of ours: nothing in that folder is
     for (const ThumbnailRecord &record : index.records)
         old.removeFile(record.thumbnail);
     listAndClear(old);
@@ -123,13 +145,28 @@ void clearOldThumbnails(const FolderHandle &folder)
         folder.removeEmptyFolder(oldThumbnailFolder);
 }
 
-bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp)
+// Whether an image of size could have been made of a picture shown at
+// shown, to fit in box: never empty, never larger than either, the same
+// shape but for a pixel of rounding. An index that says otherwise is wrong,
+// whoever wrote it, and the images are made again.
+bool couldBe(QSize size, QSize shown, int box)
 {
-    if (known.stamp != stamp || stamp == FileStamp{} || !known.small.isValid() || !known.large.isValid())
+    const qint64 skew = qint64(size.width()) * shown.height() - qint64(size.height()) * shown.width();
+    return size.width() >= 1 && size.height() >= 1 && size.width() <= std::min(box, shown.width() + 1)
+        && size.height() <= std::min(box, shown.height() + 1) && std::abs(skew) <= std::max(shown.width(), shown.height());
+}
+
+bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown)
+{
+    if (known.stamp != stamp || stamp == FileStamp{} || !couldBe(known.small, shown, gallery.sizes.box)
+        || !couldBe(known.large, shown, 2 * gallery.sizes.box)
+        || (known.web.isValid() && !couldBe(known.web, shown, gallery.sizes.webSize)))
         return false;
     const QString file = thumbnailName(name);
+    // A copy on disk that the record does not vouch for is made again too:
+    // the page would show the original beside it.
     return gallery.small.files.contains(file) && gallery.large.files.contains(file)
-        && (!known.web.isValid() || gallery.web.files.contains(file));
+        && known.web.isValid() == gallery.web.files.contains(file);
 }
 
 GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord &known)
@@ -144,7 +181,7 @@ void plan(Gallery &gallery, const CatalogueBuild &build)
         const Class1 &record = catalogue.at(i);
         const QSize shown(record.imLargeur - 2 * holderBorder, record.imHauteur - 2 * holderBorder);
         const auto known = gallery.loaded.records.constFind(record.FileName);
-        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName))) {
+        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName), shown)) {
             gallery.entries.append(entryOf(record, shown, *known));
         } else {
             gallery.entries.append(entryOf(record, shown, {}));
@@ -212,7 +249,7 @@ QString folderTitle(const QString &folder)
 // Every picture's page, written only where what it shows changed: a digest of
 // its inputs when last written stands in for making it and reading it back.
 GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
-                                 const QStringList &enclosing, RunNotices &notices, const std::atomic<bool> *cancel)
+                                 const AlbumPlace &album, RunNotices &notices, const std::atomic<bool> *cancel)
 {
     PageBatch batch(gallery.album.pages);
     QHash<QString, quint64> written;
@@ -222,9 +259,9 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
         const GalleryEntry &entry = shown.at(i);
         const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
         const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
-        const Place place{i / pageSize + 1, before ? before->name : QString(),
+        const Place place{(album.subAlbums.size() + i) / pageSize + 1, before ? before->name : QString(),
                           after ? after->name : QString(), before ? shownImage(*before) : QString(),
-                          after ? shownImage(*after) : QString(), enclosing};
+                          after ? shownImage(*after) : QString(), album.enclosing};
         const quint64 digest = picturePageKey(title, entry, place);
         const QString name = pageName(entry.name);
         const auto known = gallery.index.records.constFind(entry.name);
@@ -248,13 +285,18 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
 GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
                                int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
 {
-    // An album of sub-albums alone still has its first page, to show them.
-    const qint64 pages = std::max<qint64>((shown.size() + pageSize - 1) / pageSize, place.subAlbums.isEmpty() ? 0 : 1);
+    // Sub-albums and pictures are cards alike, the sub-albums first: a
+    // thousand sub-folders fill pages as a thousand pictures do.
+    const qint64 albums = place.subAlbums.size();
+    const qint64 pages = (albums + shown.size() + pageSize - 1) / pageSize;
     PageBatch batch(folder);
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
             return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
-        const QByteArray text = GalleryPage::page(title, shown.mid((page - 1) * pageSize, pageSize), page, pages, place);
+        const qint64 first = (page - 1) * pageSize;
+        const AlbumPlace here{place.enclosing, place.subAlbums.mid(std::min(first, albums), pageSize)};
+        const qint64 pictures = pageSize - here.subAlbums.size();
+        const QByteArray text = GalleryPage::page(title, shown.mid(std::max<qint64>(first - albums, 0), pictures), page, pages, here);
         if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty()) {
             batch.commit(); // the pages before the one refused are whole: put them in place
             notices.failed(error);
@@ -275,32 +317,92 @@ GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEn
     return done;
 }
 
-// The files of pictures no longer in the album; a file that cannot go now
-// stays known, to go in a later run.
-void removeOrphans(Gallery &gallery, const QList<GalleryEntry> &shown)
+// A name a run gives a picture's file: a picture's name, or a digest of a
+// long one, and the suffix. Any other file in the album's folders is left.
+bool isAlbumFileName(const QString &name, QLatin1StringView suffix)
 {
-    QSet<QString> kept;
-    for (const GalleryEntry &entry : shown)
-        kept.insert(entry.name);
-    const Album &album = gallery.album;
-    for (auto it = gallery.loaded.records.cbegin(); it != gallery.loaded.records.cend(); ++it) {
-        if (kept.contains(it.key()))
-            continue;
-        const QString image = thumbnailName(it.key());
-        bool gone = true;
-        for (const FolderHandle *folder : {&album.images.small, &album.images.large, &album.images.web})
-            gone = folder->removeFile(image).isEmpty() && gone;
-        gone = album.pages.removeFile(pageName(it.key())).isEmpty() && gone;
-        if (gone)
-            gallery.index.records.remove(it.key());
+    if (!name.endsWith(suffix))
+        return false;
+    const QString stem = name.chopped(suffix.size());
+    const bool digest = stem.size() == 40 && std::all_of(stem.cbegin(), stem.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    });
+    return digest || isCandidateName(stem);
+}
+
+// What no page shows any more: files of the forms a run writes, in the
+// album's own folders, that no shown picture has (a file of any other name
+// is not the album's, and stays); the images, copies and
+// pages of pictures gone, copies no longer shown, images of pictures whose
+// images could not be made.
+Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
+{
+    QSet<QString> images, copies, pages;
+    images.reserve(shown.size());
+    pages.reserve(shown.size());
+    for (const GalleryEntry &entry : shown) {
+        const QString image = thumbnailName(entry.name);
+        images.insert(image);
+        if (entry.web.isValid())
+            copies.insert(image);
+        pages.insert(pageName(entry.name));
     }
+    const auto unshown = [](const Listing &listing, const QSet<QString> &kept, QLatin1StringView suffix) {
+        QStringList names;
+        for (const QString &name : listing.files) {
+            if (!kept.contains(name) && isAlbumFileName(name, suffix))
+                names.append(name);
+        }
+        return names;
+    };
+    Leftovers leftovers;
+    leftovers.small = unshown(gallery.small, images, QLatin1StringView(".jpg"));
+    leftovers.large = unshown(gallery.large, images, QLatin1StringView(".jpg"));
+    leftovers.web = unshown(gallery.web, copies, QLatin1StringView(".jpg"));
+    leftovers.pages = unshown(gallery.pages, pages, QLatin1StringView(".htm"));
+    return leftovers;
+}
+
+// The album's own index pages above its new last page: a gallery page holds
+// links to pictures and pages that may be gone, so it goes; any other page
+// (the classic style's, the user's own) is left, and named as before.
+QStringList deadIndexPages(const FolderHandle &folder, QList<qint64> &existing, qint64 written)
+{
+    QStringList dead;
+    for (qsizetype i = existing.size() - 1; i >= 0; --i) {
+        const QString name = PageFormat::fileName(existing.at(i));
+        if (existing.at(i) > written && GalleryPage::isIndexPage(startOf(folder, name, GalleryPage::indexPageMark))) {
+            dead.append(name);
+            existing.removeAt(i);
+        }
+    }
+    return dead;
 }
 
 QString saveIndex(const Gallery &gallery)
 {
-    if (gallery.index.records == gallery.loaded.records)
+    if (gallery.index.records == gallery.loaded.records && !gallery.loaded.skipped)
         return {};
     return writeWholeFile(gallery.album.root, QString::fromLatin1(AlbumIndex::fileName), gallery.index.serialized(gallery.sizes));
+}
+
+GalleryOutcome finish(const FolderHandle &folder, GalleryOutcome &outcome, Removal removal)
+{
+    if (outcome.outcome != RunOutcome::Completed)
+        return outcome;
+    if (removal == Removal::Now) {
+        removeLeftovers(folder, outcome.leftovers);
+        outcome.leftovers = {};
+        return outcome;
+    }
+    // The albums around this one show its thumbnails as its cover and link
+    // to its first index page, never to its picture pages or copies: those
+    // go now, the rest once the albums around it are written.
+    Leftovers now;
+    now.web = std::exchange(outcome.leftovers.web, {});
+    now.pages = std::exchange(outcome.leftovers.pages, {});
+    removeLeftovers(folder, now);
+    return outcome;
 }
 
 GalleryOutcome failed(RunNotices &notices, const QString &message)
@@ -331,15 +433,70 @@ GalleryOutcome makeImages(Gallery &gallery, CatalogueBuild &build, RunNotices &n
 
 } // namespace
 
-GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
-                          const std::atomic<bool> *cancel, const PageOptions &options, const GalleryPage::AlbumPlace &place)
+namespace {
+
+enum class AlbumFolderState { Missing, Ours, Users };
+
+// Whether the album folder beside the index pages is one a run made: its
+// index, or the folders a run makes in it, say so. A folder of the user's
+// that happens to bear the name is theirs, and nothing is made in it.
+AlbumFolderState albumFolderState(const FolderHandle &folder)
 {
+    const FolderHandle album = folder.subFolder(albumFolder, false);
+    if (!album.isOpen())
+        return folder.has(albumFolder) ? AlbumFolderState::Ours : AlbumFolderState::Missing; // a link or file: refused when opened
+    if (startsWith(album, QString::fromLatin1(AlbumIndex::fileName), AlbumIndex::firstLineStart))
+        return AlbumFolderState::Ours;
+    for (const QString &own : {smallFolder, largeFolder, webFolder, pagesFolder}) {
+        if (album.subFolder(own, false).isOpen())
+            return AlbumFolderState::Ours;
+    }
+    FolderEnumeration entries(album, FolderEnumeration::Order::AsListed);
+    return entries.next() ? AlbumFolderState::Users : AlbumFolderState::Ours; // an empty one is as good as ours
+}
+
+} // namespace
+
+bool isAlbumsOwnFolder(const FolderHandle &folder, const QString &name)
+{
+    return (name == albumFolder && albumFolderState(folder) == AlbumFolderState::Ours)
+        || (name == oldThumbnailFolder && isOldThumbnailFolder(folder));
+}
+
+void removeLeftovers(const FolderHandle &folder, const Leftovers &leftovers)
+{
+    // One that cannot go now is found again, and removed, by a later run.
+    for (const QString &page : leftovers.indexPages)
+        folder.removeFile(page);
+    const FolderHandle root = folder.subFolder(albumFolder, false);
+    const std::pair<const QString &, const QStringList &> inAlbum[] = {
+        {smallFolder, leftovers.small}, {largeFolder, leftovers.large}, {webFolder, leftovers.web}, {pagesFolder, leftovers.pages}};
+    for (const auto &[name, files] : inAlbum) {
+        if (files.isEmpty())
+            continue;
+        const FolderHandle sub = root.subFolder(name, false);
+        for (const QString &file : files)
+            sub.removeFile(file);
+    }
+}
+
+GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
+                          const std::atomic<bool> *cancel, const PageOptions &options, const GalleryPage::AlbumPlace &place,
+                          Removal removal)
+{
+    const int pageSize = std::max(1, options.galleryPageSize);
+    const AlbumFolderState state = albumFolderState(folder);
+    if (state == AlbumFolderState::Users && !build.catalogue.isEmpty())
+        return failed(notices, QStringLiteral("Cannot make the album of %1: the folder %2 in it is not one this program made, "
+                                              "and the album keeps its images and pages under that name. Rename that folder "
+                                              "and run again.").arg(QDir::toNativeSeparators(folder.path()), albumFolder));
     // No album folder is made for a folder without pictures; one that holds
-    // sub-albums alone has its index page, to show them.
-    if (build.catalogue.isEmpty() && !folder.has(albumFolder) && !folder.has(oldThumbnailFolder)) {
-        if (place.subAlbums.isEmpty())
-            return {};
-        return writeIndexPages(folder, {}, folderTitle(folder.path()), std::max(1, options.galleryPageSize), place, notices, cancel);
+    // sub-albums alone has its index pages, to show them.
+    if (build.catalogue.isEmpty() && state != AlbumFolderState::Ours && !isOldThumbnailFolder(folder)) {
+        GalleryOutcome written = writeIndexPages(folder, {}, folderTitle(folder.path()), pageSize, place, notices, cancel);
+        if (written.outcome == RunOutcome::Completed)
+            written.leftovers.indexPages = deadIndexPages(folder, build.existingPages, written.pages);
+        return finish(folder, written, removal);
     }
     Gallery gallery(folder, options);
     gallery.album = openAlbum(folder);
@@ -351,7 +508,9 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     gallery.web = listAndClear(gallery.album.images.web);
     gallery.pages = listAndClear(gallery.album.pages);
     listAndClear(gallery.album.root);
-    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes);
+    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes,
+                                      [&build](const QString &name) { return build.stamps.contains(name); },
+                                      build.catalogue.count());
     gallery.index = gallery.loaded;
     plan(gallery, build);
     if (const GalleryOutcome made = makeImages(gallery, build, notices, cancel); made.outcome != RunOutcome::Completed)
@@ -364,16 +523,20 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     }
     shown = ordered(std::move(shown), options.order, build.stamps);
     const QString title = folderTitle(folder.path());
-    const int pageSize = std::max(1, options.galleryPageSize);
-    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place.enclosing, notices, cancel);
+    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place, notices, cancel);
         pages.outcome != RunOutcome::Completed) {
         saveIndex(gallery);
         return pages;
     }
-    const GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, place, notices, cancel);
-    if (written.outcome == RunOutcome::Completed)
-        removeOrphans(gallery, shown);
+    GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, place, notices, cancel);
+    if (written.outcome == RunOutcome::Completed) {
+        // The index keeps the pictures shown: the files of the others go.
+        for (auto it = gallery.index.records.begin(); it != gallery.index.records.end();)
+            it = build.stamps.contains(it.key()) && it->small.isValid() ? std::next(it) : gallery.index.records.erase(it);
+        written.leftovers = leftoversOf(gallery, shown);
+        written.leftovers.indexPages = deadIndexPages(folder, build.existingPages, written.pages);
+    }
     if (const QString error = saveIndex(gallery); !error.isEmpty() && written.outcome == RunOutcome::Completed)
         return failed(notices, error);
-    return written;
+    return finish(folder, written, removal);
 }

@@ -1,5 +1,6 @@
 #include "ThumbnailIndex.h"
 
+#include "catalogue/CandidateRule.h"
 #include "pages/AlbumImages.h"
 #include "platform/FolderHandle.h"
 #include "platform/PictureFolder.h"
@@ -56,10 +57,11 @@ ThumbnailIndex ThumbnailIndex::load(const FolderHandle &thumbnailFolder, int box
     const int version = root.value(QStringLiteral("version")).toInt();
     if ((version != formatVersion && version != olderVersion) || root.value(QStringLiteral("box")).toInt() != box)
         return index;
+    index.known = true;
     const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
     for (auto it = pictures.begin(); it != pictures.end(); ++it) {
         const ThumbnailRecord record = fromJson(it.value().toArray(), version);
-        if (isPlainName(it.key()) && record.thumbnail == thumbnailName(it.key()))
+        if (isPlainName(it.key()) && isCandidateName(it.key()) && record.thumbnail == thumbnailName(it.key()))
             index.records.insert(it.key(), record);
     }
     return index;

@@ -33,7 +33,8 @@ public:
      * pixels; empty when there is none, it cannot be read, or it was made for
      * another box. A record whose thumbnail is not the name the program gives
      * that picture's thumbnail is dropped: the index can never lead a run to
-     * remove any other file. Records of an older index are kept to know the
+     * remove any other file, and so is one whose key is not a name a run
+     * would list as a picture. Records of an older index are kept to know the
      * thumbnails by, with no stamp, so their thumbnails are made again.
      */
     static ThumbnailIndex load(const FolderHandle &thumbnailFolder, int box);
@@ -42,4 +43,5 @@ public:
     QByteArray serialized(int box) const;
 
     QHash<QString, ThumbnailRecord> records;
+    bool known = false; // the file is an index this program wrote, for box
 };

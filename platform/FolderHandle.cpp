@@ -117,6 +117,14 @@ int FolderHandle::descriptor() const
     return m_descriptor ? m_descriptor->fd : -1;
 }
 
+std::optional<FolderIdentity> FolderHandle::identity() const
+{
+    struct stat info;
+    if (!isOpen() || fstat(descriptor(), &info) != 0)
+        return std::nullopt;
+    return FolderIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
 bool FolderHandle::has(const QString &name) const
 {
     struct stat info;
@@ -192,6 +200,11 @@ FolderHandle FolderHandle::subFolder(const QString &name, bool create) const
 int FolderHandle::descriptor() const
 {
     return -1;
+}
+
+std::optional<FolderIdentity> FolderHandle::identity() const
+{
+    return std::nullopt;
 }
 
 bool FolderHandle::has(const QString &name) const

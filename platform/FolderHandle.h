@@ -1,8 +1,22 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QString>
 
 #include <memory>
+#include <optional>
+
+/** Which folder an open folder is, whatever the path that reached it: the same folder reached twice has one. */
+struct FolderIdentity {
+    quint64 device = 0;
+    quint64 node = 0;
+    bool operator==(const FolderIdentity &) const = default;
+};
+
+inline size_t qHash(const FolderIdentity &identity, size_t seed = 0)
+{
+    return qHashMulti(seed, identity.device, identity.node);
+}
 
 /**
  * One folder opened once. Everything a run reads, writes, renames or removes
@@ -36,6 +50,9 @@ public:
 
     /** Returns path() joined with name, in the platform's separators: for messages only. */
     QString displayPath(const QString &name) const;
+
+    /** Returns which folder this is (on Unix; nothing elsewhere or when not open). */
+    std::optional<FolderIdentity> identity() const;
 
     /** The open folder's descriptor on Unix; -1 elsewhere or when not open. */
     int descriptor() const;

@@ -39,6 +39,13 @@ public:
     /** A tree of albums: albums written, and the pictures on them; told just before completed(). */
     virtual void albumsWritten(qint64 albums, qint64 pictures) { (void)albums; (void)pictures; }
 
+    /**
+     * A tree of albums stopped or failed after some of its albums were
+     * written: line names them, and says the pages of the others are as they
+     * were. Told before the run ends.
+     */
+    virtual void albumsUnfinished(const QString &line) { (void)line; }
+
     /** Gallery pages: count pictures have a thumbnail ready so far. */
     virtual void thumbnailed(qint64 count) { (void)count; }
 

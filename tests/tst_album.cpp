@@ -345,7 +345,8 @@ private slots:
         QCOMPARE(runAlbum(), RunOutcome::Completed);
         const QMap<QString, QString> first = albumFiles(path("vimbrel"));
         QCOMPARE(first.size(), 5); // three images, its page and the index
-        const AlbumIndex index = AlbumIndex::load(FolderHandle::open(path("vimbrel")), AlbumSizes{});
+        const AlbumIndex index = AlbumIndex::load(FolderHandle::open(path("vimbrel")), AlbumSizes{},
+                                                  [](const QString &) { return true; }, 1);
         QCOMPARE(index.records.keys(), QStringList{name});
         QCOMPARE(index.records.value(name).small, QSize(30, 20));
         QCOMPARE(index.records.value(name).large, QSize(30, 20));
@@ -384,6 +385,123 @@ private slots:
         QCOMPARE(chain(), QStringList({"p1.jpg", "p2.jpg", "p3.jpg"}));
     }
 
+    // A re-run after an option changed, or pictures went: every page and
+    // image follows, no page is left above the last, and the album folder
+    // holds only what some page shows.
+    void rerunsFollowTheOptions_data()
+    {
+        QTest::addColumn<int>("pictures");
+        QTest::addColumn<QList<int>>("before"); // web size, page size, order (0 name, 1 date)
+        QTest::addColumn<int>("removed");       // pictures removed before the re-run, from the last
+        QTest::addColumn<QList<int>>("after");
+        QTest::newRow("copies no longer shown") << 3 << QList{2048, 48, 0} << 0 << QList{0, 48, 0};
+        QTest::newRow("smaller copies") << 3 << QList{2048, 48, 0} << 0 << QList{100, 48, 0};
+        QTest::newRow("copies again") << 3 << QList{0, 48, 0} << 0 << QList{200, 48, 0};
+        QTest::newRow("shrinking gallery") << 25 << QList{0, 10, 0} << 6 << QList{0, 10, 0};
+        QTest::newRow("a page exactly emptied") << 21 << QList{0, 10, 0} << 1 << QList{0, 10, 0};
+        QTest::newRow("larger pages") << 25 << QList{0, 10, 0} << 0 << QList{0, 20, 0};
+        QTest::newRow("smaller pages") << 5 << QList{0, 48, 0} << 0 << QList{0, 2, 0};
+        QTest::newRow("by date") << 4 << QList{0, 3, 0} << 0 << QList{0, 3, 1};
+        QTest::newRow("every picture gone") << 3 << QList{300, 2, 0} << 3 << QList{300, 2, 0};
+    }
+
+    void rerunsFollowTheOptions()
+    {
+        QFETCH(int, pictures);
+        QFETCH(QList<int>, before);
+        QFETCH(int, removed);
+        QFETCH(QList<int>, after);
+        QStringList names;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (int i = 0; i < pictures; ++i) { // the later the name, the older the file
+            names.append(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+            QVERIFY(TestPictures::writeFile(path(names.last()), TestPictures::jpeg(400 + i, 300)));
+            QFile file(path(names.last()));
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(now.addDays(-i), QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(runAlbum(before[0], PictureOrder(before[2]), before[1]), RunOutcome::Completed);
+        for (int i = 0; i < removed; ++i)
+            QVERIFY(QFile::remove(path(names.takeLast())));
+        QCOMPARE(runAlbum(after[0], PictureOrder(after[2]), after[1]), RunOutcome::Completed);
+
+        const int pages = (int(names.size()) + after[1] - 1) / after[1];
+        const QStringList written = PageFiles::pages(m_temp->path()).keys();
+        QCOMPARE(written.size(), pages);
+        QCOMPARE(written.isEmpty() ? QString() : written.last(), pages ? QStringLiteral("index%1.htm").arg(pages) : QString());
+        for (const QString &page : PageFiles::pagesUnder(m_temp->path()))
+            QCOMPARE(PageFiles::brokenLinks(QDir::cleanPath(m_temp->path()), path(page)), QStringList());
+        QCOMPARE(PageFiles::unshownAlbumFiles(QDir::cleanPath(m_temp->path()), path("vimbrel")), QStringList());
+        if (after[2] == int(PictureOrder::Date))
+            std::reverse(names.begin(), names.end());
+        QCOMPARE(chain(), names);
+        for (int k = 0; k < names.size(); ++k) { // each picture page leads back to the index page that shows it
+            const QString index = QStringLiteral("index%1.htm").arg(k / after[1] + 1);
+            QVERIFY(TestPictures::readFile(path(index)).contains("vimbrel/pages/" + names[k].toUtf8() + ".htm"));
+            QVERIFY(TestPictures::readFile(path("vimbrel/pages/" + names[k] + ".htm")).contains("href=\"../../" + index.toUtf8() + "\""));
+        }
+        const QStringList copies = QDir(path("vimbrel/web")).entryList(QDir::Files);
+        QCOMPARE(copies.size(), after[0] ? names.size() : 0);
+        for (const QString &copy : copies) {
+            const QSize size = QImageReader(path("vimbrel/web/" + copy)).size();
+            QVERIFY(std::max(size.width(), size.height()) == std::min(after[0], 400 + int(names.indexOf(copy.chopped(4)))));
+        }
+    }
+
+    // A record no image could match is made again, whatever it claims; a
+    // record of no picture here is not even kept, and an index larger than
+    // one of this album could be is not read at all.
+    void indexRecordsThatCannotBeTrue_data()
+    {
+        QTest::addColumn<int>("field"); // of the picture's line; -1: junk lines added instead
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("remade");
+        QTest::newRow("as written") << 2 << QByteArray("60 45") << false;
+        QTest::newRow("thumbnail of no pixels") << 2 << QByteArray("0 0") << true;
+        QTest::newRow("thumbnail a pixel off") << 2 << QByteArray("61 45") << false;
+        QTest::newRow("thumbnail of another shape") << 2 << QByteArray("60 1") << true;
+        QTest::newRow("thumbnail past its box") << 2 << QByteArray("257 10") << true;
+        QTest::newRow("HiDPI thumbnail of no pixels") << 3 << QByteArray("0 45") << true;
+        QTest::newRow("HiDPI thumbnail past its box") << 3 << QByteArray("513 10") << true;
+        QTest::newRow("copy of no pixels") << 4 << QByteArray("0 0") << true;
+        QTest::newRow("no copy, though one is there") << 4 << QByteArray("-1 -1") << true;
+        QTest::newRow("copy past the web size") << 4 << QByteArray("2049 10") << true;
+        QTest::newRow("junk records, within the bound") << -1 << QByteArray::number(5000) << false;
+        QTest::newRow("junk records, past the bound") << -1 << QByteArray::number(12000) << true;
+    }
+
+    void indexRecordsThatCannotBeTrue()
+    {
+        QFETCH(int, field);
+        QFETCH(QByteArray, value);
+        QFETCH(bool, remade);
+        QVERIFY(TestPictures::writeFile(path("p.jpg"), TestPictures::jpeg(60, 45)));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QByteArray index = TestPictures::readFile(path("vimbrel/index.txt"));
+        QList<QByteArray> lines = index.split('\n');
+        if (field >= 0) {
+            QList<QByteArray> fields = lines[1].split('\t');
+            fields[field] = value;
+            lines[1] = fields.join('\t');
+        } else { // lines of about 150 bytes, as a real index has
+            for (int i = value.toInt(); i > 0; --i)
+                lines.insert(1, "junk" + QByteArray::number(i) + ".jpg\t1 2 3 4\t60 45\t60 45\t-1 -1\t0\t\t" + QByteArray(100, 'x') + "\t\t\t\t\t");
+        }
+        QVERIFY(TestPictures::writeFile(path("vimbrel/index.txt"), lines.join('\n')));
+        struct : PageFiles::Recorder {
+            qint64 ready = -1; // the thumbnails ready before any is made
+            void thumbnailed(qint64 count) override { ready = ready < 0 ? count : ready; }
+        } notices;
+        PageOptions options;
+        options.style = PageStyle::Gallery;
+        QCOMPARE(runGeneration(m_temp->path(), notices, nullptr, nullptr, options), RunOutcome::Completed);
+        QCOMPARE(notices.ready, qint64(!remade));
+        QVERIFY(TestPictures::readFile(path("vimbrel/pages/p.jpg.htm")).contains("src=\"../web/p.jpg.jpg\""));
+        if (remade || field < 0) { // a record made again is as true as the first; junk is not kept
+            QVERIFY(TestPictures::readFile(path("index1.htm")).contains(" width=\"60\" height=\"45\""));
+            QCOMPARE(TestPictures::readFile(path("vimbrel/index.txt")), index);
+        }
+    }
+
     // Earlier versions' thumbnails/ goes, but for what the user put there.
     void oldThumbnailsCleared()
     {
@@ -395,10 +513,18 @@ private slots:
         QCOMPARE(runAlbum(), RunOutcome::Completed);
         QVERIFY(!QFileInfo::exists(path("thumbnails")));
         QVERIFY(QDir(m_temp->path()).mkdir("thumbnails"));
-        QVERIFY(TestPictures::writeFile(path("thumbnails/index.json"), R"({"version":2,"box":256,"pictures":{}})"));
+        // A key that is no picture's name never names a file to remove.
+        QVERIFY(TestPictures::writeFile(path("thumbnails/index.json"),
+                                        R"({"version":2,"box":256,"pictures":{"holiday":["1 2 3 4","holiday.jpg",10,10]}})"));
         QVERIFY(TestPictures::writeFile(path("thumbnails/mine.txt"), "the user's"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/holiday.jpg"), "the user's"));
         QCOMPARE(runAlbum(), RunOutcome::Completed);
-        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files), QStringList{"mine.txt"});
+        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files), QStringList({"holiday.jpg", "mine.txt"}));
+        // An index.json that is not an earlier version's is the user's, as is all beside it.
+        QVERIFY(TestPictures::writeFile(path("thumbnails/index.json"), R"({"pictures":{"p.jpg":["","p.jpg.jpg",1,1]}})"));
+        QVERIFY(TestPictures::writeFile(path("thumbnails/p.jpg.jpg"), "the user's"));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QCOMPARE(QDir(path("thumbnails")).entryList(QDir::Files), QStringList({"holiday.jpg", "index.json", "mine.txt", "p.jpg.jpg"}));
     }
 };
 

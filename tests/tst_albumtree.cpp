@@ -26,31 +26,6 @@ PageOptions treeOptions()
     return options;
 }
 
-// Every page under folder, by its path from folder.
-QStringList pagesUnder(const QString &folder)
-{
-    QStringList pages;
-    QDirIterator it(folder, {QStringLiteral("*.htm")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        pages.append(QDir(folder).relativeFilePath(it.next()));
-    pages.sort();
-    return pages;
-}
-
-// The links of a page that lead to a file that is not there, and links that leave the top folder.
-QStringList brokenLinks(const QString &top, const QString &page)
-{
-    static const QRegularExpression link(QStringLiteral(R"re((?:href|src|srcset)="([^"# ]+)[^"]*")re"));
-    QStringList broken;
-    const QString text = QString::fromUtf8(TestPictures::readFile(page));
-    for (auto it = link.globalMatch(text); it.hasNext();) {
-        const QString target = QDir::cleanPath(QFileInfo(page).path() + '/' + QUrl::fromPercentEncoding(it.next().captured(1).toUtf8()));
-        if (!QFileInfo::exists(target) || !target.startsWith(top + '/'))
-            broken.append(QDir(top).relativeFilePath(page) + " -> " + target);
-    }
-    return broken;
-}
-
 void writePicture(const QString &path)
 {
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
@@ -71,17 +46,25 @@ private slots:
         QTest::addColumn<QStringList>("pictures"); // paths from the top
         QTest::addColumn<QStringList>("pages");    // index pages expected
         QTest::addColumn<int>("shown");            // pictures with a page of their own
+        QTest::addColumn<QString>("refused");      // the folder named in a failure, or empty when the run completes
         QTest::newRow("nested") << QStringList{"top.jpg", "2026/Summer/Day 1/a.jpg", "2026/Winter/b.jpg"}
                                 << QStringList{"2026/Summer/Day 1/index1.htm", "2026/Summer/index1.htm",
                                                "2026/Winter/index1.htm", "2026/index1.htm", "index1.htm"}
-                                << 3;
+                                << 3 << QString();
         QTest::newRow("pictures only below") << QStringList{"a/b/c.jpg"}
-                                             << QStringList{"a/b/index1.htm", "a/index1.htm", "index1.htm"} << 1;
-        QTest::newRow("left alone") << QStringList{"p.jpg", ".hidden/h.jpg", "empty/deeper/notes.jpeg", "vimbrel/x/y.jpg"}
-                                    << QStringList{"index1.htm"} << 1;
+                                             << QStringList{"a/b/index1.htm", "a/index1.htm", "index1.htm"} << 1 << QString();
+        QTest::newRow("left alone") << QStringList{"p.jpg", ".hidden/h.jpg", "empty/deeper/notes.jpeg", "vimbrel/small/y.jpg"}
+                                    << QStringList{"index1.htm"} << 1 << QString();
         QTest::newRow("awkward names") << QStringList{"a #1 & 50%/x.jpg", QString::fromUtf8("été/ü.jpg")}
                                        << QStringList{"a #1 & 50%/index1.htm", "index1.htm", QString::fromUtf8("été/index1.htm")}
-                                       << 2;
+                                       << 2 << QString();
+        // Folders of the user's that bear the album's names are albums like any other.
+        QTest::newRow("a folder of yours named vimbrel") << QStringList{"trip/vimbrel/a.jpg", "thumbnails/b.jpg"}
+                                                         << QStringList{"index1.htm", "thumbnails/index1.htm", "trip/index1.htm", "trip/vimbrel/index1.htm"}
+                                                         << 2 << QString();
+        // Beside pictures it takes the album's place: that album alone fails, named.
+        QTest::newRow("vimbrel beside pictures") << QStringList{"p.jpg", "vimbrel/a.jpg"} << QStringList{"vimbrel/index1.htm"}
+                                                 << 1 << QStringLiteral(".");
     }
 
     void albumsOfATree()
@@ -89,22 +72,31 @@ private slots:
         QFETCH(QStringList, pictures);
         QFETCH(QStringList, pages);
         QFETCH(int, shown);
+        QFETCH(QString, refused);
         QTemporaryDir dir;
         for (const QString &picture : pictures)
             writePicture(dir.filePath(picture));
         PageFiles::Recorder notices;
-        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
-        QStringList index = pagesUnder(dir.path()).filter(QRegularExpression(QStringLiteral("(^|/)index\\d+\\.htm$")));
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()),
+                 refused.isEmpty() ? RunOutcome::Completed : RunOutcome::Failed);
+        QCOMPARE(notices.failures.size(), refused.isEmpty() ? 0 : 1);
+        if (!refused.isEmpty())
+            QVERIFY2(notices.failures.first().contains(QDir::toNativeSeparators(QDir::cleanPath(dir.filePath(refused)))), qPrintable(notices.failures.first()));
+        QStringList index = PageFiles::pagesUnder(dir.path()).filter(QRegularExpression(QStringLiteral("(^|/)index\\d+\\.htm$")));
         QCOMPARE(index, pages);
-        for (const QString &page : pagesUnder(dir.path()))
-            QCOMPARE(brokenLinks(dir.path(), dir.filePath(page)), QStringList());
-        QCOMPARE(pagesUnder(dir.path()).filter("vimbrel/pages/").size(), shown);
+        for (const QString &page : PageFiles::pagesUnder(dir.path())) {
+            for (const QString &broken : PageFiles::brokenLinks(dir.path(), dir.filePath(page))) // none but crumbs up to the album that failed
+                QVERIFY2(!refused.isEmpty() && broken.endsWith(" -> " + QDir::cleanPath(dir.filePath(refused)) + "/index1.htm"), qPrintable(broken));
+        }
+        QCOMPARE(PageFiles::pagesUnder(dir.path()).filter("vimbrel/pages/").size(), shown);
         // Only a folder with pictures of its own gets the album's folder of images.
         for (const QString &page : pages) {
             const QString folder = QFileInfo(page).path();
+            for (const char *own : {"small", "large", "web", "pages"}) // nothing made in a folder of the user's
+                QVERIFY(!QFileInfo::exists(dir.filePath(folder + "/" + own)));
             const bool own = std::any_of(pictures.begin(), pictures.end(),
                                          [&](const QString &picture) { return QFileInfo(picture).path() == folder; });
-            QCOMPARE(QFileInfo::exists(dir.filePath(folder + "/vimbrel")), own);
+            QCOMPARE(QFileInfo::exists(dir.filePath(folder + "/vimbrel/index.txt")), own);
         }
     }
 
@@ -140,8 +132,10 @@ private slots:
     {
         QTest::addColumn<int>("depth");
         QTest::addColumn<bool>("followed");
-        QTest::newRow("64 deep") << 64 << true;
-        QTest::newRow("65 deep") << 65 << false;
+        QTest::addColumn<bool>("bound"); // the top bound inside itself too: a loop no link shows
+        QTest::newRow("64 deep") << 64 << true << false;
+        QTest::newRow("65 deep") << 65 << false << false;
+        QTest::newRow("bind mount loop") << 1 << true << true;
     }
 
     void depthAndLinks()
@@ -157,6 +151,10 @@ private slots:
         writePicture(outside.filePath("o.jpg"));
         QVERIFY(QFile::link(outside.path(), dir.filePath("away")));
         QVERIFY(QFile::link(dir.path(), dir.filePath("loop")));
+        QFETCH(bool, bound);
+        if (bound && (!QDir().mkpath(dir.filePath("d/bound")) || QProcess::execute("mount", {"--bind", dir.path(), dir.filePath("d/bound")}) != 0))
+            QSKIP("mount --bind needs root");
+        const auto unbind = qScopeGuard([&] { if (bound) QProcess::execute("umount", {dir.filePath("d/bound")}); });
         PageFiles::Recorder notices;
         QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
         QCOMPARE(QFile::exists(deep + "/index1.htm"), followed);
@@ -164,7 +162,8 @@ private slots:
         for (const SkippedFile &file : std::as_const(notices.skipped))
             reported.append(file.name);
         QVERIFY(reported.contains("away") && reported.contains("loop"));
-        QCOMPARE(reported.size(), followed ? 2 : 3);
+        QCOMPARE(reported.contains("d/bound"), bound);
+        QCOMPARE(reported.size(), (followed ? 2 : 3) + int(bound));
         QCOMPARE(QDir(outside.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"o.jpg"});
     }
 
@@ -201,27 +200,45 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("b/index1.htm")));
     }
 
-    // Cancelled in its second album, the tree stops: no album after it is written.
-    void cancelStopsTheTree()
+    // Stopped after an album changed and was written again, the tree leaves
+    // every page with the images it shows, the album around it among them
+    // (its old cover is kept), names the albums written, and writes nothing after.
+    void stoppedTreeLeavesEveryPageWhole()
     {
         QTemporaryDir dir;
         for (const char *picture : {"a/p.jpg", "b/p.jpg", "c/p.jpg", "d/p.jpg"})
             writePicture(dir.filePath(picture));
+        PageFiles::Recorder first;
+        QCOMPARE(runGeneration(dir.path(), first, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        const QByteArray top = TestPictures::readFile(dir.filePath("index1.htm"));
+        QVERIFY(QFile::remove(dir.filePath("b/p.jpg")));
+        writePicture(dir.filePath("b/q.jpg"));
+        writePicture(dir.filePath("d/r.jpg"));
         struct Canceller : PageFiles::Recorder {
             std::atomic<bool> cancel{false};
             int folders = 0;
             void read(qint64 count, const QString &path) override
             {
                 Recorder::read(count, path);
-                if (++folders == 2)
+                if (++folders == 3) // in c, once b is written
                     cancel.store(true);
             }
         } notices;
         QCOMPARE(runGeneration(dir.path(), notices, nullptr, &notices.cancel, treeOptions()), RunOutcome::Cancelled);
         QCOMPARE(notices.completions, 0);
-        for (const char *unwritten : {"c/index1.htm", "d/index1.htm", "index1.htm"})
-            QVERIFY2(!QFile::exists(dir.filePath(unwritten)), unwritten);
-        QCOMPARE(PageFiles::strayFiles(dir.filePath("b")).filter(".htm."), QStringList());
+        QVERIFY(TestPictures::readFile(dir.filePath("b/index1.htm")).contains("q.jpg"));
+        QCOMPARE(TestPictures::readFile(dir.filePath("index1.htm")), top);
+        QVERIFY(!TestPictures::readFile(dir.filePath("d/index1.htm")).contains("r.jpg"));
+        for (const QString &page : PageFiles::pagesUnder(dir.path()))
+            QVERIFY2(PageFiles::brokenLinks(dir.path(), dir.filePath(page)).isEmpty(), qPrintable(PageFiles::brokenLinks(dir.path(), dir.filePath(page)).join(' ')));
+        QCOMPARE(notices.unfinished.size(), 1);
+        QVERIFY2(notices.unfinished.first().contains(": 2 (a, b)"), qPrintable(notices.unfinished.first()));
+        // The next run finishes it: the gone picture's files go once the top shows b's new cover.
+        PageFiles::Recorder again;
+        QCOMPARE(runGeneration(dir.path(), again, nullptr, nullptr, treeOptions()), RunOutcome::Completed);
+        QCOMPARE(QDir(dir.filePath("b/vimbrel/small")).entryList(QDir::Files), QStringList{"q.jpg.jpg"});
+        for (const QString &page : PageFiles::pagesUnder(dir.path()))
+            QVERIFY2(PageFiles::brokenLinks(dir.path(), dir.filePath(page)).isEmpty(), qPrintable(PageFiles::brokenLinks(dir.path(), dir.filePath(page)).join(' ')));
     }
 
     // An unchanged re-run of a tree rewrites nothing.

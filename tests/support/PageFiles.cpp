@@ -3,10 +3,68 @@
 #include "TestPictures.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
 #include <QFile>
 #include <QRegularExpression>
 
 namespace PageFiles {
+
+namespace {
+
+// Where each link of page leads, as a clean path.
+QStringList linkTargets(const QString &page)
+{
+    static const QRegularExpression link(QStringLiteral(R"re((?:href|src|srcset)="([^"# ]+)[^"]*")re"));
+    QStringList targets;
+    const QString text = QString::fromUtf8(TestPictures::readFile(page));
+    for (auto it = link.globalMatch(text); it.hasNext();)
+        targets.append(QDir::cleanPath(QFileInfo(page).path() + '/' + QUrl::fromPercentEncoding(it.next().captured(1).toUtf8())));
+    return targets;
+}
+
+} // namespace
+
+QStringList pagesUnder(const QString &folder)
+{
+    QStringList pages;
+    QDirIterator it(folder, {QStringLiteral("*.htm")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        pages.append(QDir(folder).relativeFilePath(it.next()));
+    pages.sort();
+    return pages;
+}
+
+QStringList brokenLinks(const QString &top, const QString &page)
+{
+    QStringList broken;
+    for (const QString &target : linkTargets(page)) {
+        if (!QFileInfo::exists(target) || !target.startsWith(top + '/'))
+            broken.append(QDir(top).relativeFilePath(page) + " -> " + target);
+    }
+    return broken;
+}
+
+QStringList unshownAlbumFiles(const QString &top, const QString &album)
+{
+    QSet<QString> shown;
+    for (const QString &page : pagesUnder(top)) {
+        for (const QString &target : linkTargets(QDir(top).filePath(page)))
+            shown.insert(target);
+    }
+    QStringList unshown;
+    for (const char *folder : {"small", "large", "web", "pages"}) {
+        QDirIterator it(QDir(album).filePath(QString::fromLatin1(folder)), QDir::Files | QDir::Hidden);
+        while (it.hasNext()) {
+            const QString file = QDir::cleanPath(it.next());
+            if (!shown.contains(file))
+                unshown.append(file);
+        }
+    }
+    return unshown;
+}
 
 QMap<QString, QByteArray> pages(const QString &folder)
 {

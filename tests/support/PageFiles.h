@@ -42,6 +42,18 @@ bool writePictures(const QString &folder, int count);
 /** Writes old, distinctive bytes to index1.htm ... index<count>.htm; returns them. */
 QMap<QString, QByteArray> writeOldPages(const QString &folder, int count);
 
+/** Returns every .htm file under folder, at any depth, by its path from folder, sorted. */
+QStringList pagesUnder(const QString &folder);
+
+/** Returns the links of page (href, src, srcset) that lead to no file, or out of the folder top: "page -> target". */
+QStringList brokenLinks(const QString &top, const QString &page);
+
+/**
+ * Returns the files of the album folders small/, large/, web/ and pages/
+ * under album that no page under top links to, by their paths.
+ */
+QStringList unshownAlbumFiles(const QString &top, const QString &album);
+
 /** A RunNotices that records everything a run says. */
 class Recorder : public RunNotices
 {
@@ -49,8 +61,10 @@ public:
     void read(qint64 count, const QString &path) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
+    void albumsUnfinished(const QString &line) override { unfinished.append(line); }
 
     qint64 readCount = 0;
+    QStringList unfinished;
     QStringList readPaths;
     QList<SkippedFile> skipped;
     QStringList failures;

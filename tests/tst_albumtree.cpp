@@ -127,6 +127,52 @@ private slots:
         QVERIFY(picture.contains("<a id=\"index\" href=\"../../index1.htm\">Summer</a>"));
     }
 
+    // Sub-albums are cards as pictures are, first: --page-size counts both.
+    void subAlbumsArePaged_data()
+    {
+        QTest::addColumn<int>("albums");
+        QTest::addColumn<int>("pictures");
+        QTest::addColumn<int>("pageSize");
+        QTest::newRow("albums fill a page exactly") << 4 << 0 << 4;
+        QTest::newRow("one album past a page") << 5 << 0 << 4;
+        QTest::newRow("albums, then pictures on the same page") << 3 << 3 << 4;
+        QTest::newRow("pictures begin a page") << 4 << 1 << 4;
+        QTest::newRow("one card a page") << 2 << 2 << 1;
+    }
+
+    void subAlbumsArePaged()
+    {
+        QFETCH(int, albums);
+        QFETCH(int, pictures);
+        QFETCH(int, pageSize);
+        QTemporaryDir dir;
+        QStringList cards;
+        for (int i = 0; i < albums; ++i)
+            writePicture(dir.filePath(QStringLiteral("a%1/p.jpg").arg(i)));
+        for (int i = 0; i < pictures; ++i)
+            writePicture(dir.filePath(QStringLiteral("p%1.jpg").arg(i)));
+        PageOptions options = treeOptions();
+        options.galleryPageSize = pageSize;
+        PageFiles::Recorder notices;
+        QCOMPARE(runGeneration(dir.path(), notices, nullptr, nullptr, options), RunOutcome::Completed);
+        const int pages = (albums + pictures + pageSize - 1) / pageSize;
+        QCOMPARE(PageFiles::pages(dir.path()).size(), pages);
+        static const QRegularExpression card(QStringLiteral("<figure(?: class=\"album\")?><a href=\"([^\"]+)\""));
+        for (int page = 1; page <= pages; ++page) {
+            const QString text = QString::fromUtf8(TestPictures::readFile(dir.filePath(QStringLiteral("index%1.htm").arg(page))));
+            for (auto it = card.globalMatch(text); it.hasNext();) {
+                const QString link = it.next().captured(1);
+                cards.append(link);
+                if (link.startsWith("vimbrel/pages/")) // its picture page leads back to this page
+                    QVERIFY(TestPictures::readFile(dir.filePath(link)).contains(QStringLiteral("href=\"../../index%1.htm\"").arg(page).toUtf8()));
+            }
+            QCOMPARE(int(cards.size()), std::min(page * pageSize, albums + pictures));
+        }
+        for (int i = 0; i < albums + pictures; ++i)
+            QCOMPARE(cards.at(i), i < albums ? QStringLiteral("a%1/index1.htm").arg(i)
+                                             : QStringLiteral("vimbrel/pages/p%1.jpg.htm").arg(i - albums));
+    }
+
     // 64 folders deep is followed; the 65th is reported, as is a link to a folder, and neither is written.
     void depthAndLinks_data()
     {

@@ -274,15 +274,17 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("printed");
-        for (const char16_t c : {0x00AD, 0x061C, 0x115F, 0x1160, 0x180E, 0x200B, 0x200E, 0x200F, 0x202A, 0x202B, 0x202C,
-                                 0x202D, 0x202E, 0x2060, 0x2061, 0x2062, 0x2063, 0x2064, 0x2065, 0x2066, 0x2067, 0x2068,
-                                 0x2069, 0x206A, 0x206F, 0x3164, 0xFEFF, 0xFFA0})
+        for (const char16_t c : {0x0080, 0x009F, 0x00AD, 0x061C, 0x115F, 0x1160, 0x180E, 0x200B, 0x200E, 0x200F,
+                                 0x2028, 0x2029, 0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2060, 0x2061, 0x2062, 0x2063,
+                                 0x2064, 0x2065, 0x2066, 0x2067, 0x2068, 0x2069, 0x206A, 0x206F, 0x3164, 0xFEFF, 0xFFA0})
             QTest::addRow("U+%04X", unsigned(c))
                 << QStringLiteral("a%1b").arg(QChar(c)) << QStringLiteral("a\\u%1b").arg(unsigned(c), 4, 16, QLatin1Char('0'));
         // Their neighbours, the joiners among them, show as themselves.
-        for (const char16_t c : {0x00AC, 0x00AE, 0x061B, 0x061D, 0x115E, 0x1161, 0x180D, 0x180F, 0x200A, 0x200C, 0x200D,
-                                 0x2010, 0x202F, 0x205F, 0x2070, 0x3163, 0x3165, 0xFEFE, 0xFFA1})
+        for (const char16_t c : {0x0020, 0x007E, 0x00A0, 0x00AC, 0x00AE, 0x061B, 0x061D, 0x115E, 0x1161, 0x180D, 0x180F,
+                                 0x200A, 0x200C, 0x200D, 0x2010, 0x202F, 0x205F, 0x2070, 0x3163, 0x3165, 0xFEFE, 0xFFA1})
             QTest::addRow("U+%04X kept", unsigned(c)) << QStringLiteral("a%1b").arg(QChar(c)) << QStringLiteral("a%1b").arg(QChar(c));
+        QTest::newRow("DEL") << QStringLiteral("a\x7f") << QStringLiteral("a\\x7f");
+        QTest::newRow("lone high surrogate last") << QStringLiteral("a\xd83d") << QStringLiteral("a\\ud83d");
         const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
         QTest::newRow("emoji joined") << family << family;
         const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");

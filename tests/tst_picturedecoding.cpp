@@ -188,6 +188,34 @@ private slots:
         QCOMPARE(decoded.image.size(), problem.isEmpty() ? size : QSize(0, 0));
     }
 
+    // The scans are counted by their markers as the decoder finds them, as far
+    // as the file goes and no further than 32 MiB read.
+    void scanCountWalksTheMarkers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("scans");
+        const QByteArray sos("\xFF\xDA\0\x0C\x03\x01\0\x02\0\x03\0\0\0\0\0", 15); // with its one byte of data
+        QTest::newRow("cut before its end") << TestPictures::progressiveClaiming(4000, 4000, 20001).chopped(2) << "20001";
+        QByteArray on = TestPictures::progressiveClaiming(16, 16, 1001);
+        QTest::newRow("33 MiB on") << on.insert(on.size() - 2, QByteArray(33 * 1024 * 1024, '\0')) << "more than 1000";
+        // Each would be read as a segment 64 bytes long, over the next scan's marker.
+        const QByteArray odd = sos + QByteArray("\xFF\0\0\x40\xFF\xFF\xD0\0\x40\xFF\xD7\0\x40\xFF\x01\0\x40", 17);
+        const QByteArray comment = QByteArray("\xFF\xFE\x01\0\xFF\xDA\0\x0C", 8) + QByteArray(250, '\0');
+        QTest::newRow("stuffing, fill, restarts and a comment")
+            << TestPictures::progressiveClaiming(4000, 4000, 1001).replace(sos, odd).insert(2, comment) << "1001";
+        QByteArray twice = TestPictures::progressiveClaiming(4000, 4000, 60);
+        QTest::newRow("a start of image after 50") << twice.insert(twice.size() - 2 - 10 * sos.size(), "\xFF\xD8") << "50";
+    }
+
+    void scanCountWalksTheMarkers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, scans);
+        const DecodedPicture decoded = decodePicture(write(QStringLiteral("scans.jpg"), bytes));
+        QCOMPARE(decoded.problem,
+                 QStringLiteral("Its %1 scans would take too long to decode; photographs have a few dozen at most.").arg(scans));
+    }
+
     // A picture whose data ends early is shown as far as it goes, and said to
     // be incomplete; other faults the decoder reads past are not that.
     void endingEarlyIsIncomplete_data()

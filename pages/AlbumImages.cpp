@@ -18,6 +18,7 @@
 #include <QPainter>
 
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -77,6 +78,30 @@ QByteArray encodeJpeg(QImage image, int quality)
     return writer.write(image) ? bytes : QByteArray();
 }
 
+// Memory taken from the budget, given back when the images made from it are done.
+class Held
+{
+public:
+    Held() = default;
+    Held(DecodeBudget &budget, qint64 bytes) : m_budget(&budget), m_bytes(bytes) {}
+    Held(Held &&other) noexcept : m_budget(std::exchange(other.m_budget, nullptr)), m_bytes(other.m_bytes) {}
+    Held &operator=(Held &&other) noexcept
+    {
+        std::swap(m_budget, other.m_budget);
+        std::swap(m_bytes, other.m_bytes);
+        return *this;
+    }
+    ~Held()
+    {
+        if (m_budget)
+            m_budget->giveBack(m_bytes);
+    }
+
+private:
+    DecodeBudget *m_budget = nullptr;
+    qint64 m_bytes = 0;
+};
+
 struct Decoded {
     QImage image; // upright, in sRGB, at a size that covers every image to be made
     PictureFacts facts;
@@ -84,7 +109,19 @@ struct Decoded {
     QString reason;
     bool overBudget = false;
     bool stopped = false;
+    bool systemFailure = false; // the system failed, not the picture: the run cannot go on
+    Held held;                  // a full decode's memory, until its images are made
 };
+
+Decoded notDecoded(const QString &reason, bool overBudget = false, bool stopped = false, bool systemFailure = false)
+{
+    Decoded decoded;
+    decoded.reason = reason;
+    decoded.overBudget = overBudget;
+    decoded.stopped = stopped;
+    decoded.systemFailure = systemFailure;
+    return decoded;
+}
 
 ImagesMade notMade(const QString &error, bool fatal = false)
 {
@@ -119,12 +156,51 @@ Decoded decodeJpegCovering(QIODevice &device, const AlbumSizes &sizes, DecodeBud
     const bool copied = sizes.webSize > 0;
     JpegDecoded jpeg = decodeJpeg(device, [&](QSize displayed) { return largestTarget(displayed, sizes, copied); }, limits);
     if (jpeg.image.isNull())
-        return {{}, {}, {}, jpeg.problem, jpeg.overBudget, jpeg.stopped};
+        return notDecoded(jpeg.problem, jpeg.overBudget, jpeg.stopped);
     const QSize displayed = jpeg.orientation >= 5 ? jpeg.stored.transposed() : jpeg.stored;
-    return {inSrgb(upright(std::move(jpeg.image), jpeg.orientation)), std::move(jpeg.facts), displayed, {}};
+    Decoded decoded;
+    decoded.image = inSrgb(upright(std::move(jpeg.image), jpeg.orientation));
+    decoded.facts = std::move(jpeg.facts);
+    decoded.displayed = displayed;
+    return decoded;
 }
 
-// Other formats through Qt's readers, which decode in full.
+// What the first bytes say a picture is, as Qt's readers name the format.
+QByteArray formatOf(QIODevice &device)
+{
+    const QByteArray start = device.peek(12);
+    if (start.startsWith("GIF8"))
+        return "gif";
+    if (start.startsWith("\x89PNG"))
+        return "png";
+    if (start.startsWith("BM"))
+        return "bmp";
+    if (start.startsWith("RIFF") && start.mid(8, 4) == "WEBP")
+        return "webp";
+    return {};
+}
+
+// Why Qt's reader could not read a picture, in a user's words.
+Decoded unread(QIODevice &device, const QImageReader &reader)
+{
+    static const QString listed = QStringLiteral("; the classic pages, which decode nothing, still list it.");
+    const QByteArray format = formatOf(device);
+    if (reader.error() != QImageReader::UnsupportedFormatError)
+        return notDecoded(QStringLiteral("It is damaged, or larger than the picture reader accepts") + listed);
+    // GIF, PNG and BMP readers come with Qt itself: not finding one means
+    // the system could not load it (no file handle left, say), which would
+    // be the same for every picture after it.
+    if (format == "gif" || format == "png" || format == "bmp")
+        return notDecoded(QStringLiteral("The reader of %1 pictures could not be loaded: %2.")
+                              .arg(QString::fromLatin1(format).toUpper(), reader.errorString()),
+                          false, false, true);
+    if (!format.isEmpty())
+        return notDecoded(QStringLiteral("No reader of %1 pictures is installed here").arg(QString::fromLatin1(format).toUpper()) + listed);
+    return notDecoded(reader.errorString() + listed);
+}
+
+// Other formats through Qt's readers, which decode in full: the memory that
+// takes is held until every image is made from it.
 Decoded decodeOther(QIODevice &device, DecodeBudget &budget, const std::atomic<bool> *stop)
 {
     device.seek(0);
@@ -132,22 +208,26 @@ Decoded decodeOther(QIODevice &device, DecodeBudget &budget, const std::atomic<b
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
     if (!stored.isValid())
-        return {{}, {}, {}, reader.errorString()};
+        return unread(device, reader);
     const qint64 held = qint64(stored.width()) * stored.height() * 4;
     if (!budget.take(held, stop)) {
         const bool stopped = stop && stop->load();
-        return {{}, {}, {}, stopped ? QString()
-                                : QStringLiteral("Decoding it would take %1 of memory (%2 x %3 pixels), and at most %4 is allowed.")
-                                      .arg(readableBytes(held)).arg(stored.width()).arg(stored.height())
-                                      .arg(readableBytes(budget.total())),
-                true, stopped};
+        return notDecoded(stopped ? QString()
+                                  : QStringLiteral("Decoding it would take %1 of memory (%2 x %3 pixels), and at most %4 is allowed.")
+                                        .arg(readableBytes(held)).arg(stored.width()).arg(stored.height())
+                                        .arg(readableBytes(budget.total())),
+                          true, stopped);
     }
+    Held taken(budget, held);
     QImage image = reader.read();
-    budget.giveBack(held);
     if (image.isNull())
-        return {{}, {}, {}, reader.errorString()};
+        return unread(device, reader);
     const QSize displayed = image.size();
-    return {onWhite(inSrgb(std::move(image))), {}, displayed, {}};
+    Decoded decoded;
+    decoded.image = onWhite(inSrgb(std::move(image)));
+    decoded.displayed = displayed;
+    decoded.held = std::move(taken);
+    return decoded;
 }
 
 QImage scaledTo(const QImage &image, QSize size)
@@ -236,7 +316,7 @@ ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, c
     if (decoded.image.isNull()) {
         if (decoded.overBudget)
             decoded.reason += QStringLiteral(" The classic pages, which decode nothing, still list it.");
-        return notMade(cannotRead(pictures.handle(), name, decoded.reason));
+        return notMade(cannotRead(pictures.handle(), name, decoded.reason), decoded.systemFailure);
     }
     const QString file = thumbnailName(name);
     const QSize shown = decoded.displayed;

@@ -10,11 +10,13 @@
 #include "platform/FolderHandle.h"
 #include "platform/PageOutput.h"
 #include "platform/PictureFolder.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <utility>
@@ -415,6 +417,14 @@ GalleryOutcome failed(RunNotices &notices, const QString &message)
 // vouches for them, and what was made before a stop is kept for the next run.
 GalleryOutcome makeImages(Gallery &gallery, CatalogueBuild &build, RunNotices &notices, const std::atomic<bool> *cancel)
 {
+    // Each thread that makes images holds a picture, an image being written
+    // and what the system needs to wait and wake; a picture reader loaded
+    // takes a few more. Without them Qt gives up quietly or ends the program.
+    const int handles = 4 * QThread::idealThreadCount() + 8;
+    if (!gallery.jobs.isEmpty() && !haveSpareFileHandles(handles))
+        return failed(notices, QStringLiteral("Cannot make the album's images in %1: The system has no file handle left "
+                                              "for the work (it needs %2 open at once).")
+                                   .arg(QDir::toNativeSeparators(gallery.album.root.path())).arg(handles));
     const AlbumMade made = makeAlbum(gallery.pictures, gallery.album.images, gallery.sizes, gallery.jobs,
                                      gallery.entries.size() - gallery.jobs.size(), notices, cancel);
     take(gallery, made, build.skipped);

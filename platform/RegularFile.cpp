@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -153,3 +155,24 @@ OpenedFile openRegularFile(const QString &path)
 }
 
 #endif
+
+bool haveSpareFileHandles(int count)
+{
+#ifdef Q_OS_UNIX
+    std::vector<int> taken;
+    taken.reserve(std::size_t(std::max(count, 0)));
+    while (int(taken.size()) < count) {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            break;
+        taken.push_back(fd);
+    }
+    const bool enough = int(taken.size()) == count;
+    for (const int fd : taken)
+        ::close(fd);
+    return enough;
+#else
+    Q_UNUSED(count);
+    return true;
+#endif
+}

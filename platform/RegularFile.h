@@ -34,3 +34,11 @@ OpenProblem describeOpenFailure(const QString &path, int error);
 
 /** Returns why a file of the given kind (st_mode on Unix) is not a picture file. */
 OpenProblem describeFileKind(unsigned mode);
+
+/**
+ * Returns true when this process can open count more files now. A run that
+ * starts threads and decoders checks first: past the system's limit some of
+ * them give up on their own (a picture reader not loaded, a thread that
+ * cannot wait), where a check names the reason. Always true elsewhere than Unix.
+ */
+bool haveSpareFileHandles(int count);

@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -292,6 +293,10 @@ private slots:
         // Six: measured two at a time, some picture among many finds none left.
         QTest::newRow("no handle for a picture, classic") << QStringList() << 6 << 2000 << "/p\\d{4}\\.gif" << noHandle;
         QTest::newRow("no handle for the album's folder, gallery") << gallery << 6 << 3 << "/vimbrel/small" << noHandle;
+        // Twelve: the album's folders open, too few left for its threads and picture readers.
+        QTest::newRow("no handle to make the images, gallery")
+            << gallery << 12 << 3 << "/vimbrel"
+            << QStringLiteral("The system has no file handle left for the work (it needs %1 open at once).").arg(4 * QThread::idealThreadCount() + 8);
         QTest::newRow("no permission, classic") << QStringList() << 0 << 3 << "" << denied;
         QTest::newRow("no permission, gallery") << gallery << 0 << 3 << "" << denied;
     }

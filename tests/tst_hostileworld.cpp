@@ -10,6 +10,7 @@
 #include "support/Sanitizers.h"
 #include "support/TestPictures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -139,6 +140,13 @@ private slots:
         // Qt's reader takes no BMP past 16384 x 16384 pixels.
         for (const auto &[format, side] : {std::pair{"gif", 20000}, {"png", 20000}, {"bmp", 16000}, {"webp", 20000}})
             QTest::addRow("%s %d x %d behind a JPEG's name", format, side, side) << TestPictures::claiming(format, side, side) << 0ll << false;
+        // Each fits the budget alone, two do not: the second waits until the first's images are made.
+        QImage plain(5000, 5000, QImage::Format_RGB32);
+        plain.fill(Qt::darkCyan);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && plain.save(&buffer, "png"));
+        QTest::newRow("two PNGs of 5000 x 5000, made") << png << 0ll << true;
     }
 
     void decoderBombsStayWithinBudget()
@@ -156,8 +164,10 @@ private slots:
         const Run gallery = runProgram({"--generate", "--gallery", dir.path()});
         QCOMPARE(gallery.exitCode, 0);
         // The address sanitizer's shadow memory and quarantine alone take more than the bound.
+        // Two plain PNGs of 100 MB each decode one at a time, the memory held until their images are made.
+        const qint64 boundMb = bomb.startsWith("\x89PNG") && thumbnailed ? 176 : 256;
         if (!Sanitizers::active)
-            QVERIFY2(gallery.peakKb < 256 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(gallery.peakKb)));
+            QVERIFY2(gallery.peakKb < boundMb * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(gallery.peakKb)));
         QVERIFY(QFile::exists(dir.filePath("vimbrel/small/good.jpg.jpg")));
         QCOMPARE(QFile::exists(dir.filePath("vimbrel/small/bomb1.jpg.jpg")), thumbnailed);
         // What the gallery leaves out, the classic pages list: the report says why the two differ.

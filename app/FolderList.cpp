@@ -27,7 +27,7 @@ QStringList chainTo(const QString &folder)
 QString caption(const QString &folder)
 {
     const QString name = QFileInfo(folder).fileName();
-    return name.isEmpty() ? QDir::toNativeSeparators(folder) : name; // a root has no name
+    return NativeName::printable(name.isEmpty() ? QDir::toNativeSeparators(folder) : name); // a root has no name
 }
 
 // Runs on a pool thread: it touches no widget.

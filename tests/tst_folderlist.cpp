@@ -151,6 +151,7 @@ private slots:
         QSignalSpy listed(&dir1, &FolderList::subFoldersListed);
         QTest::keyClick(&dir1, Qt::Key_Return);
         QCOMPARE(NativeName::encode(dir1.path()), odd);
+        QCOMPARE(dir1.currentItem()->text(0), "odd\\xff"); // opened, it is named as it was listed
         QVERIFY(listed.wait(20000));
         QCOMPARE(captions(dir1.currentItem()), QStringList{"inner"});
 #else

@@ -101,8 +101,8 @@ struct Tree {
     qint64 albums = 0;
     qint64 pictures = 0;
     bool cancelled = false;
-    QStringList written;         // the albums written so far, from the top: "Summer/Day 1"
-    QSet<FolderIdentity> reached; // every folder the run has entered: one reached twice is a loop
+    QStringList written{};         // the albums written so far, from the top: "Summer/Day 1"
+    QSet<FolderIdentity> reached{}; // every folder the run has entered: one reached twice is a loop
 
     bool stopped() const { return cancelled || (cancel && cancel->load()); }
 };

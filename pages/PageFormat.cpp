@@ -1,5 +1,6 @@
 #include "PageFormat.h"
 
+#include "platform/NativeName.h"
 #include "platform/ProgramInfo.h"
 
 #include <QList>
@@ -84,7 +85,9 @@ QByteArray visibleName(const QString &name)
         case '"': text += "&quot;"; continue;
         default: break;
         }
-        if (c < 0x20 || c >= 0x7F)
+        if (NativeName::hidesOrReorders(c)) // shown, not obeyed: "invoice\u202efdp.jpg" would read "invoicegpj.pdf"
+            text += QStringLiteral("\\u%1").arg(c, 4, 16, QLatin1Char('0')).toLatin1();
+        else if (c < 0x20 || c >= 0x7F)
             text += "&#" + number(qint64(c)) + ';';
         else
             text += char(c);

@@ -48,32 +48,6 @@ qsizetype validSequence(QByteArrayView bytes, qsizetype at, char32_t &code)
     return length;
 }
 
-// Characters that reorder the text around them or show as nothing, so that a
-// name could pass for another: "invoice\u202efdp.jpg" reads "invoicegpj.pdf".
-// The soft hyphen too: it shows only where a line breaks, so "a\u00adb"
-// looks like "ab" in a report or a page.
-bool hidesOrReorders(char16_t c)
-{
-    // Not U+200C, U+200D: emoji sequences and Persian and Indic names need the joiners, which neither reorder nor hide.
-    struct Range {
-        char16_t first, last;
-    };
-    static constexpr Range ranges[] = {
-        {0x00AD, 0x00AD}, // soft hyphen
-        {0x061C, 0x061C}, // Arabic letter mark
-        {0x115F, 0x1160}, // Hangul fillers
-        {0x180E, 0x180E}, // Mongolian vowel separator
-        {0x200B, 0x200B}, // zero width space
-        {0x200E, 0x200F}, // left-to-right and right-to-left marks
-        {0x202A, 0x202E}, // embeddings and overrides
-        {0x2060, 0x206F}, // word joiner, invisible operators, isolates, deprecated format controls
-        {0x3164, 0x3164}, // Hangul filler
-        {0xFEFF, 0xFEFF}, // zero width no-break space
-        {0xFFA0, 0xFFA0}, // halfwidth Hangul filler
-    };
-    return std::any_of(std::begin(ranges), std::end(ranges), [c](Range r) { return c >= r.first && c <= r.last; });
-}
-
 } // namespace
 
 #ifdef Q_OS_UNIX
@@ -149,6 +123,32 @@ bool isValidText(const QString &text)
             return false;
     }
     return true;
+}
+
+// Characters that reorder the text around them or show as nothing, so that a
+// name could pass for another: "invoice\u202efdp.jpg" reads "invoicegpj.pdf".
+// The soft hyphen too: it shows only where a line breaks, so "a\u00adb"
+// looks like "ab" in a report or a page.
+bool hidesOrReorders(char32_t c)
+{
+    // Not U+200C, U+200D: emoji sequences and Persian and Indic names need the joiners, which neither reorder nor hide.
+    struct Range {
+        char16_t first, last;
+    };
+    static constexpr Range ranges[] = {
+        {0x00AD, 0x00AD}, // soft hyphen
+        {0x061C, 0x061C}, // Arabic letter mark
+        {0x115F, 0x1160}, // Hangul fillers
+        {0x180E, 0x180E}, // Mongolian vowel separator
+        {0x200B, 0x200B}, // zero width space
+        {0x200E, 0x200F}, // left-to-right and right-to-left marks
+        {0x202A, 0x202E}, // embeddings and overrides
+        {0x2060, 0x206F}, // word joiner, invisible operators, isolates, deprecated format controls
+        {0x3164, 0x3164}, // Hangul filler
+        {0xFEFF, 0xFEFF}, // zero width no-break space
+        {0xFFA0, 0xFFA0}, // halfwidth Hangul filler
+    };
+    return std::any_of(std::begin(ranges), std::end(ranges), [c](Range r) { return c >= r.first && c <= r.last; });
 }
 
 QString printable(const QString &text)

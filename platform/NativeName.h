@@ -22,6 +22,13 @@ QByteArray encode(const QString &text);
 bool isValidText(const QString &text);
 
 /**
+ * Returns true for a character that reorders the text around it or shows as
+ * nothing (bidirectional controls, zero width spaces, fillers), so that a
+ * name holding it could pass for another.
+ */
+bool hidesOrReorders(char32_t c);
+
+/**
  * Returns text fit to print on one line of a report: controls as \n, \t,
  * \r or \xHH, and kept bytes as \xHH, so no file name can forge a line;
  * line separators and the characters that reorder text or show as nothing

@@ -171,6 +171,10 @@ private slots:
         QTest::newRow("latin") << QString::fromUtf8("été.jpg") << QByteArray("&#233;t&#233;.jpg");
         QTest::newRow("astral") << QString::fromUtf8("\xF0\x9F\x98\x80.gif") << QByteArray("&#128512;.gif");
         QTest::newRow("control") << "a\tb.gif" << QByteArray("a&#9;b.gif");
+        // Shown, not obeyed: the name cannot read as another.
+        QTest::newRow("right-to-left override") << QString::fromUtf8("invoice\u202Efdp.jpg") << QByteArray("invoice\\u202efdp.jpg");
+        QTest::newRow("isolate and mark") << QString::fromUtf8("a\u2066b\u200F.gif") << QByteArray("a\\u2066b\\u200f.gif");
+        QTest::newRow("joiner kept") << QString::fromUtf8("a\u200Db.gif") << QByteArray("a&#8205;b.gif");
     }
 
     void visibleName()

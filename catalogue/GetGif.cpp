@@ -1,6 +1,7 @@
 #include "GetGif.h"
 
 #include "catalogue/CandidateRule.h"
+#include "catalogue/PictureMeasuring.h"
 #include "platform/FolderEnumeration.h"
 #include "platform/FolderHandle.h"
 #include "platform/OrderedWork.h"
@@ -34,7 +35,7 @@ Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, co
         result.reason = QStringLiteral("Its name is not valid text, so no page can refer to it.");
         return result;
     }
-    const Measurement measurement = folder.measure(name, entry.isRegular, cancel);
+    const Measurement measurement = measureIn(folder, name, entry.isRegular, cancel);
     result.systemFailure = measurement.systemFailure;
     result.cancelled = measurement.cancelled;
     if (!measurement.error.isEmpty()) {

@@ -3,6 +3,7 @@
 #include "catalogue/GetGif.h"
 #include "pages/GalleryRun.h"
 #include "pages/NaturalOrder.h"
+#include "pages/OlderPages.h"
 #include "platform/FolderEnumeration.h"
 #include "platform/FolderHandle.h"
 #include "platform/NativeName.h"

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "pages/GenerationRun.h"
+#include "pages/PageOptions.h"
+#include "platform/RunNotices.h"
 
 #include <atomic>
 

@@ -2,8 +2,8 @@
 
 #include "catalogue/GetGif.h"
 #include "pages/GalleryPage.h"
-#include "pages/GenerationRun.h"
 #include "pages/PageOptions.h"
+#include "platform/RunNotices.h"
 
 class FolderHandle;
 

@@ -1,7 +1,6 @@
 #include "PictureFolder.h"
 
 #include "platform/NativeName.h"
-#include "platform/PictureHeader.h"
 #include "platform/RegularFile.h"
 
 #include <QDir>
@@ -20,10 +19,13 @@
 namespace {
 
 // One pread a window: no seek, and no descriptor offset to share.
-class DescriptorBytes : public ByteSource
+class DescriptorBytes : public PictureBytes
 {
 public:
-    DescriptorBytes(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    explicit DescriptorBytes(int fd) : m_fd(fd) {}
+    ~DescriptorBytes() override { ::close(m_fd); }
+    DescriptorBytes(const DescriptorBytes &) = delete;
+    DescriptorBytes &operator=(const DescriptorBytes &) = delete;
 
     qint64 readAt(qint64 offset, char *into, qint64 count) override
     {
@@ -38,21 +40,11 @@ public:
         }
     }
     QString errorString() const override { return m_error; }
-    qint64 size() const override { return m_size; }
 
 private:
     int m_fd;
-    qint64 m_size;
     QString m_error;
 };
-
-Measurement refused(const OpenProblem &problem)
-{
-    Measurement measurement;
-    measurement.error = problem.reason;
-    measurement.systemFailure = problem.systemFailure;
-    return measurement;
-}
 
 FileStamp stampOf(const struct stat &info)
 {
@@ -169,25 +161,17 @@ OpenedPicture openFileIn(const FolderHandle &folder, const QString &name, bool l
     return picture;
 }
 
-Measurement PictureFolder::measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const
+OpenedBytes PictureFolder::openBytes(const QString &name, bool listedRegular) const
 {
+    OpenedBytes opened;
     struct stat info {};
-    OpenProblem problem;
-    const int fd = openPictureFile(m_folder, name, listedRegular, info, problem);
+    const int fd = openPictureFile(m_folder, name, listedRegular, info, opened.problem);
     if (fd < 0)
-        return refused(problem);
-    DescriptorBytes bytes(fd, info.st_size);
-    const HeaderReading reading = readPictureHeader(bytes, cancel);
-    ::close(fd);
-    Measurement measurement;
-    measurement.length = info.st_size;
-    measurement.stamp = stampOf(info);
-    measurement.cancelled = reading.cancelled;
-    if (reading.error.isEmpty())
-        measurement.size = reading.size;
-    else
-        measurement.error = reading.error;
-    return measurement;
+        return opened;
+    opened.bytes = std::make_unique<DescriptorBytes>(fd);
+    opened.length = info.st_size;
+    opened.stamp = stampOf(info);
+    return opened;
 }
 
 #else
@@ -219,18 +203,36 @@ OpenedPicture openFileIn(const FolderHandle &folder, const QString &name, bool)
     return picture;
 }
 
-Measurement PictureFolder::measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const
+namespace {
+
+class FileBytes : public PictureBytes
+{
+public:
+    explicit FileBytes(std::unique_ptr<QFile> file) : m_file(std::move(file)) {}
+
+    qint64 readAt(qint64 offset, char *into, qint64 count) override
+    {
+        return m_file->seek(offset) ? m_file->read(into, count) : 0;
+    }
+    QString errorString() const override { return m_file->errorString(); }
+
+private:
+    std::unique_ptr<QFile> m_file;
+};
+
+} // namespace
+
+OpenedBytes PictureFolder::openBytes(const QString &name, bool listedRegular) const
 {
     OpenedPicture picture = open(name, listedRegular);
-    if (!picture.opened.file) {
-        Measurement refused;
-        refused.error = picture.opened.problem.reason;
-        refused.systemFailure = picture.opened.problem.systemFailure;
-        return refused;
-    }
-    Measurement measurement = measurePicture(*picture.opened.file, cancel);
-    measurement.stamp = picture.stamp;
-    return measurement;
+    OpenedBytes opened;
+    opened.problem = picture.opened.problem;
+    if (!picture.opened.file)
+        return opened;
+    opened.length = picture.opened.length;
+    opened.stamp = picture.stamp;
+    opened.bytes = std::make_unique<FileBytes>(std::move(picture.opened.file));
+    return opened;
 }
 
 #endif

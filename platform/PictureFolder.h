@@ -2,15 +2,39 @@
 
 #include "platform/FileStamp.h"
 #include "platform/FolderHandle.h"
-#include "platform/PictureMeasure.h"
 #include "platform/RegularFile.h"
 
 #include <QString>
+
+#include <memory>
 
 /** A picture file open for reading, or why it is not. */
 struct OpenedPicture {
     OpenedFile opened; // opened.file is null on failure, with the reason in opened.problem
     FileStamp stamp;   // from the open file itself
+};
+
+/**
+ * A picture file open for reading at any offset: each read is one call to
+ * the system, with no position shared between readers and no buffer.
+ */
+class PictureBytes
+{
+public:
+    virtual ~PictureBytes() = default;
+
+    /** Reads up to count bytes at offset into into; returns the bytes read, 0 at the end, -1 on failure. */
+    virtual qint64 readAt(qint64 offset, char *into, qint64 count) = 0;
+    /** Why the last read failed, in a user's words. */
+    virtual QString errorString() const = 0;
+};
+
+/** A picture's bytes, open, or why they are not. */
+struct OpenedBytes {
+    std::unique_ptr<PictureBytes> bytes; // null on failure, with the reason in problem
+    qint64 length = 0;                   // from the same open file
+    FileStamp stamp;
+    OpenProblem problem;
 };
 
 /**
@@ -42,8 +66,8 @@ public:
      */
     OpenedPicture open(const QString &name, bool listedRegular) const;
 
-    /** Measures the picture called name from its header, as measurePicture() does. */
-    Measurement measure(const QString &name, bool listedRegular, const std::atomic<bool> *cancel) const;
+    /** Opens the picture called name for reads at any offset, as open() does. */
+    OpenedBytes openBytes(const QString &name, bool listedRegular) const;
 
     const FolderHandle &handle() const { return m_folder; }
 

@@ -1,9 +1,7 @@
 #include "PictureMeasure.h"
 
-#include "platform/PictureFolder.h"
 #include "platform/PictureHeader.h"
 
-#include <QFileInfo>
 #include <QIODevice>
 
 namespace {
@@ -31,12 +29,6 @@ private:
 };
 
 } // namespace
-
-Measurement measurePicture(const QString &path, const std::atomic<bool> *cancel)
-{
-    const QFileInfo file(path);
-    return PictureFolder(file.path()).measure(file.fileName(), false, cancel);
-}
 
 Measurement measurePicture(QIODevice &device, const std::atomic<bool> *cancel)
 {

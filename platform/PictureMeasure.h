@@ -19,18 +19,11 @@ struct Measurement {
 };
 
 /**
- * Returns the displayed pixel size of the GIF or JPEG picture at path, read
- * from the file's header without decoding its pixels. Only a regular file
- * (or a link to one) is opened, never blocking: a pipe, socket or device is
- * refused with a reason that says what it is. Reads a bounded number of
- * bytes, whatever the file holds. A JPEG whose EXIF orientation turns it a
- * quarter turn has its width and height swapped, as browsers show it. Stops
- * early when cancel becomes true. Safe to call from any thread.
- */
-Measurement measurePicture(const QString &path, const std::atomic<bool> *cancel = nullptr);
-
-/**
  * Returns the displayed pixel size of the GIF or JPEG picture that device,
- * open for reading, holds; as the path version, which reads through it.
+ * open for reading, holds, read from its header without decoding its
+ * pixels. Reads a bounded number of bytes, whatever the file holds. A JPEG
+ * whose EXIF orientation turns it a quarter turn has its width and height
+ * swapped, as browsers show it. Stops early when cancel becomes true. Safe
+ * to call from any thread.
  */
 Measurement measurePicture(QIODevice &device, const std::atomic<bool> *cancel = nullptr);

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+/** How a run ended. */
+enum class RunOutcome { Completed, Failed, Cancelled };
+
 struct SkippedFile {
     QString name;   // bare file name
     QString reason; // why it is not on the pages, in a user's words

@@ -4,7 +4,7 @@
 // still put every good picture on the pages.
 #include "catalogue/FolderListing.h"
 #include "pages/GenerationRun.h"
-#include "platform/PictureMeasure.h"
+#include "catalogue/PictureMeasuring.h"
 #include "support/BadPictures.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"

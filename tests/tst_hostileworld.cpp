@@ -2,6 +2,7 @@
 // built to exhaust the decoder, the folder moved mid-run, signals, a second
 // run, links planted in a shared folder, pictures changed behind an
 // unchanged size and time, a crafted thumbnail index, long reports.
+#include "catalogue/PictureMeasuring.h"
 #include "pages/GenerationRun.h"
 #include "platform/FolderHandle.h"
 #include "platform/NativeName.h"
@@ -378,7 +379,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(TestPictures::writeFile(dir.filePath("real.jpg"), TestPictures::jpeg(40, 30)));
         QVERIFY(now.isEmpty() || QFile::link(now, dir.filePath("p.jpg")));
-        const Measurement measured = PictureFolder(dir.path()).measure("p.jpg", true, nullptr);
+        const Measurement measured = measureIn(PictureFolder(dir.path()), "p.jpg", true);
         QCOMPARE(measured.error, error);
         QCOMPARE(measured.size, error.isEmpty() ? QSize(40, 30) : QSize());
     }

@@ -1,0 +1,51 @@
+#include "PictureMeasuring.h"
+
+#include "platform/PictureHeader.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The header reader's bytes, read straight from the open file.
+class OpenBytes : public ByteSource
+{
+public:
+    OpenBytes(PictureBytes &bytes, qint64 size) : m_bytes(bytes), m_size(size) {}
+
+    qint64 readAt(qint64 offset, char *into, qint64 count) override { return m_bytes.readAt(offset, into, count); }
+    QString errorString() const override { return m_bytes.errorString(); }
+    qint64 size() const override { return m_size; }
+
+private:
+    PictureBytes &m_bytes;
+    qint64 m_size;
+};
+
+} // namespace
+
+Measurement measureIn(const PictureFolder &folder, const QString &name, bool listedRegular, const std::atomic<bool> *cancel)
+{
+    const OpenedBytes opened = folder.openBytes(name, listedRegular);
+    Measurement measurement;
+    if (!opened.bytes) {
+        measurement.error = opened.problem.reason;
+        measurement.systemFailure = opened.problem.systemFailure;
+        return measurement;
+    }
+    OpenBytes bytes(*opened.bytes, opened.length);
+    const HeaderReading reading = readPictureHeader(bytes, cancel);
+    measurement.length = opened.length;
+    measurement.stamp = opened.stamp;
+    measurement.cancelled = reading.cancelled;
+    if (reading.error.isEmpty())
+        measurement.size = reading.size;
+    else
+        measurement.error = reading.error;
+    return measurement;
+}
+
+Measurement measurePicture(const QString &path, const std::atomic<bool> *cancel)
+{
+    const QFileInfo file(path);
+    return measureIn(PictureFolder(file.path()), file.fileName(), false, cancel);
+}

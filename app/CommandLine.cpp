@@ -3,10 +3,10 @@
 #include "app/ConsoleNotices.h"
 #include "app/QtWarningsDropped.h"
 #include "app/ToolkitOptions.h"
-#include "pages/GenerationRun.h"
-#include "pages/PageOptions.h"
-#include "platform/NativeName.h"
-#include "platform/StopSignals.h"
+#include "common/PageOptions.h"
+#include "generation/GenerationRun.h"
+#include "system/NativeName.h"
+#include "system/StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

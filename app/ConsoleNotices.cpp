@@ -1,8 +1,8 @@
 #include "ConsoleNotices.h"
 
-#include "platform/NativeName.h"
-#include "platform/RunNotices.h"
-#include "platform/Terminal.h"
+#include "common/RunNotices.h"
+#include "system/NativeName.h"
+#include "system/Terminal.h"
 
 #include <QDir>
 

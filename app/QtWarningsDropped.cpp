@@ -1,6 +1,6 @@
 #include "QtWarningsDropped.h"
 
-#include "platform/NativeName.h"
+#include "system/NativeName.h"
 
 #include <QString>
 

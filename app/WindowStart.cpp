@@ -1,7 +1,7 @@
 #include "WindowStart.h"
 
 #include "app/ToolkitOptions.h"
-#include "platform/FolderEnumeration.h"
+#include "system/FolderEnumeration.h"
 
 #include <QDir>
 

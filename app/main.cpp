@@ -1,14 +1,14 @@
 #include "app/CommandLine.h"
-#include "app/Form1.h"
-#include "app/MessageBoxes.h"
-#include "app/ProgramIcon.h"
 #include "app/WindowStart.h"
+#include "common/ProgramInfo.h"
+#include "common/SettingsStore.h"
 #include "preview/SystemBeeper.h"
-#include "platform/LargeBuffers.h"
-#include "platform/NativeName.h"
-#include "platform/ProgramInfo.h"
-#include "platform/SettingsStore.h"
-#include "platform/StopSignals.h"
+#include "system/LargeBuffers.h"
+#include "system/NativeName.h"
+#include "system/StopSignals.h"
+#include "window/Form1.h"
+#include "window/MessageBoxes.h"
+#include "window/ProgramIcon.h"
 
 #include <QApplication>
 #include <QIcon>

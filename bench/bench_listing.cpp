@@ -4,11 +4,11 @@
 // A timer ticking every 5 ms measures the gaps between its ticks.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench_listing [files]
-#include "app/Form1.h"
-#include "app/MessageBoxes.h"
 #include "catalogue/FolderListing.h"
-#include "platform/Beeper.h"
-#include "platform/SettingsStore.h"
+#include "common/Beeper.h"
+#include "common/SettingsStore.h"
+#include "window/Form1.h"
+#include "window/MessageBoxes.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

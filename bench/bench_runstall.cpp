@@ -6,11 +6,11 @@
 // waits for the run to stop (target: 100 ms).
 //
 //   QT_QPA_PLATFORM=offscreen build/bench_runstall [--gallery] [--close-after MS] [pictures]
-#include "app/Form1.h"
-#include "app/MessageBoxes.h"
-#include "platform/Beeper.h"
-#include "platform/SettingsStore.h"
+#include "common/Beeper.h"
+#include "common/SettingsStore.h"
 #include "support/TestPictures.h"
+#include "window/Form1.h"
+#include "window/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>

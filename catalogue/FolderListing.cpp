@@ -1,9 +1,9 @@
 #include "FolderListing.h"
 
 #include "catalogue/CandidateRule.h"
-#include "platform/FileLength.h"
-#include "platform/FolderEnumeration.h"
-#include "platform/OrderedWork.h"
+#include "common/OrderedWork.h"
+#include "system/FileLength.h"
+#include "system/FolderEnumeration.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,12 +2,12 @@
 
 #include "catalogue/CandidateRule.h"
 #include "catalogue/PictureMeasuring.h"
-#include "platform/FolderEnumeration.h"
-#include "platform/FolderHandle.h"
-#include "platform/OrderedWork.h"
-#include "platform/PageOutput.h"
-#include "platform/PictureFolder.h"
-#include "platform/SettingsStore.h"
+#include "common/OrderedWork.h"
+#include "common/SettingsStore.h"
+#include "system/FolderEnumeration.h"
+#include "system/FolderHandle.h"
+#include "system/PageOutput.h"
+#include "system/PictureFolder.h"
 
 #include <QDir>
 

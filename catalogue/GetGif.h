@@ -1,8 +1,8 @@
 #pragma once
 
 #include "catalogue/PictureCatalogue.h"
-#include "platform/FileStamp.h"
-#include "platform/RunNotices.h"
+#include "common/FileStamp.h"
+#include "common/RunNotices.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #include "PictureMeasuring.h"
 
-#include "platform/PictureHeader.h"
+#include "formats/PictureHeader.h"
 
 #include <QFileInfo>
 

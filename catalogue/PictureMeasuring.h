@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/PictureFolder.h"
-#include "platform/PictureMeasure.h"
+#include "formats/PictureMeasure.h"
+#include "system/PictureFolder.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 // catches more), keeps to its scan budget, and never crashes or reads out of
 // bounds.
 #include "Require.h"
-#include "platform/JpegDecoding.h"
+#include "formats/JpegDecoding.h"
 
 #include <QBuffer>
 

@@ -2,7 +2,7 @@
 // returns either a size a browser could show or a reason in words, never both,
 // never "Unknown error", and never crashes, hangs or reads out of bounds.
 #include "Require.h"
-#include "platform/PictureMeasure.h"
+#include "formats/PictureMeasure.h"
 
 #include <QBuffer>
 #include <QLoggingCategory>

@@ -2,7 +2,7 @@
 // come back unchanged from text, be valid text exactly when they are valid
 // UTF-8, and print as one line holding no control character.
 #include "Require.h"
-#include "platform/NativeName.h"
+#include "system/NativeName.h"
 
 #include <QStringDecoder>
 

@@ -4,7 +4,7 @@
 // out of the text or the attribute, and each must lead back to the name: the
 // visible text to its characters, the image source to its bytes on disk.
 #include "Require.h"
-#include "pages/PageFormat.h"
+#include "classic/PageFormat.h"
 
 #include <QFile>
 

@@ -3,7 +3,7 @@
 // reason in words, never both; the reader never reads out of bounds and
 // reads a bounded number of bytes however the input is padded.
 #include "Require.h"
-#include "platform/PictureHeader.h"
+#include "formats/PictureHeader.h"
 
 #include <algorithm>
 #include <cstdint>

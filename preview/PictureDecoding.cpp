@@ -1,7 +1,7 @@
 #include "PictureDecoding.h"
 
-#include "platform/JpegDecoding.h"
-#include "platform/RegularFile.h"
+#include "formats/JpegDecoding.h"
+#include "system/RegularFile.h"
 
 #include <QColorSpace>
 #include <QFile>

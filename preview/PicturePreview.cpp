@@ -1,9 +1,9 @@
 #include "PicturePreview.h"
 
-#include "platform/Beeper.h"
-#include "platform/NativeName.h"
-#include "platform/ProgramInfo.h"
 #include "catalogue/Class1.h"
+#include "common/Beeper.h"
+#include "common/ProgramInfo.h"
+#include "system/NativeName.h"
 
 #include <QApplication>
 #include <QBuffer>

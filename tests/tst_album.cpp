@@ -1,16 +1,16 @@
 // The gallery's album: what a picture says of itself, the order, the web
 // copies (size, orientation, colours, no metadata), the picture pages, and
 // re-runs that remake only what changed.
-#include "pages/AlbumIndex.h"
-#include "pages/GalleryPage.h"
-#include "pages/GenerationRun.h"
-#include "pages/NaturalOrder.h"
-#include "platform/FolderHandle.h"
-#include "platform/JpegDecoding.h"
-#include "platform/PictureFacts.h"
-#include "platform/ReadableBytes.h"
+#include "album/AlbumIndex.h"
+#include "album/GalleryPage.h"
+#include "album/NaturalOrder.h"
+#include "common/ReadableBytes.h"
+#include "formats/JpegDecoding.h"
+#include "formats/PictureFacts.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
+#include "system/FolderHandle.h"
 
 #include <QBuffer>
 #include <QColorSpace>

@@ -1,10 +1,10 @@
 // Sub-folders as nested albums: which folders become albums, their
 // breadcrumbs and sub-albums, every link leading somewhere, and the folders
 // that are left alone, refused or fail while the others are still written.
-#include "pages/GenerationRun.h"
-#include "platform/FolderHandle.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
+#include "system/FolderHandle.h"
 
 #include <QDirIterator>
 #include <QFileInfo>

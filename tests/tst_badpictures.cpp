@@ -3,8 +3,8 @@
 // nor hang on them, must skip each one they reject with a reason, and must
 // still put every good picture on the pages.
 #include "catalogue/FolderListing.h"
-#include "pages/GenerationRun.h"
 #include "catalogue/PictureMeasuring.h"
+#include "generation/GenerationRun.h"
 #include "support/BadPictures.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"

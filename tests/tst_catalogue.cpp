@@ -2,10 +2,10 @@
 #include "catalogue/CandidateRule.h"
 #include "catalogue/FolderListing.h"
 #include "catalogue/GetGif.h"
-#include "platform/NativeName.h"
-#include "platform/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
+#include "system/NativeName.h"
 
 #include <QDir>
 #include <QImage>

@@ -2,7 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/ToolkitOptions.h"
 #include "app/WindowStart.h"
-#include "platform/ProgramInfo.h"
+#include "common/ProgramInfo.h"
 #include "support/TestPictures.h"
 
 #include <QDir>

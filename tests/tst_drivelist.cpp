@@ -1,6 +1,6 @@
 // Drive1 and the rule for which mounted filesystems are drives.
-#include "app/DriveList.h"
-#include "app/DriveRoots.h"
+#include "window/DriveList.h"
+#include "window/DriveRoots.h"
 
 #include <QSignalSpy>
 #include <QTest>

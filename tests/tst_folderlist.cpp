@@ -1,6 +1,6 @@
 // Dir1: what its Path promises, and how a person opens a folder in it.
-#include "app/FolderList.h"
-#include "platform/NativeName.h"
+#include "system/NativeName.h"
+#include "window/FolderList.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
 // The main window as a screen reader and a keyboard meet it: every control
 // named in the accessibility tree, the value labels named after what they
 // show, and no tab stop that does nothing.
-#include "app/Form1.h"
-#include "platform/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
+#include "window/Form1.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The main window as a person first sees it: places, captions, size, focus.
-#include "app/Captions.h"
-#include "app/Form1.h"
-#include "platform/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "support/WindowFakes.h"
+#include "window/Captions.h"
+#include "window/Form1.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,12 +1,12 @@
 // A generation run started from the window, as a person sees it.
-#include "app/DriveList.h"
-#include "app/FolderList.h"
-#include "app/Form1.h"
-#include "app/RunMessages.h"
-#include "platform/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
+#include "window/DriveList.h"
+#include "window/FolderList.h"
+#include "window/Form1.h"
+#include "window/RunMessages.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // Start-up in the folder of the last run, and moving between drives and folders.
-#include "app/DriveList.h"
-#include "app/FolderList.h"
-#include "app/Form1.h"
-#include "platform/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
+#include "window/DriveList.h"
+#include "window/FolderList.h"
+#include "window/Form1.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The About box: its texts composed afresh at each showing, its controls
 // where the box puts them, and the keys that close it.
-#include "app/frmAbout.h"
-#include "platform/ProgramInfo.h"
+#include "common/ProgramInfo.h"
+#include "window/frmAbout.h"
 
 #include <QApplication>
 #include <QLabel>

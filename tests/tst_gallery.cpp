@@ -1,12 +1,12 @@
 // Gallery pages with thumbnails: the pages, the thumbnails, re-runs and links.
-#include "pages/GenerationRun.h"
-#include "pages/AlbumImages.h"
-#include "platform/DecodeBudget.h"
-#include "platform/FolderHandle.h"
-#include "platform/PictureFolder.h"
-#include "platform/SettingsStore.h"
+#include "album/AlbumImages.h"
+#include "common/SettingsStore.h"
+#include "formats/DecodeBudget.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
+#include "system/FolderHandle.h"
+#include "system/PictureFolder.h"
 
 #include <QBuffer>
 #include <QDir>

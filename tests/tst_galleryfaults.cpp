@@ -1,7 +1,7 @@
 // Gallery runs under faults: killed at seeded random moments, and out of
 // room mid-way. Every thumbnail and page left is whole, the temporaries a
 // kill leaves are cleared by the next run, and that run ends as a clean one.
-#include "pages/GenerationRun.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/SmallDisk.h"
 #include "support/TestPictures.h"

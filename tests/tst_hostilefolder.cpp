@@ -3,11 +3,11 @@
 // names that are not text or that hold line breaks, folders nested to the
 // system's path limit. The run never writes outside the folder, never blocks,
 // stays in bounded memory and never says "Completed" over work it did not do.
-#include "pages/GenerationRun.h"
-#include "platform/NativeName.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/Sanitizers.h"
 #include "support/TestPictures.h"
+#include "system/NativeName.h"
 
 #include <QDir>
 #include <QFile>

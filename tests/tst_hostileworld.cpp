@@ -3,13 +3,13 @@
 // run, links planted in a shared folder, pictures changed behind an
 // unchanged size and time, a crafted thumbnail index, long reports.
 #include "catalogue/PictureMeasuring.h"
-#include "pages/GenerationRun.h"
-#include "platform/FolderHandle.h"
-#include "platform/NativeName.h"
-#include "platform/PictureFolder.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/Sanitizers.h"
 #include "support/TestPictures.h"
+#include "system/FolderHandle.h"
+#include "system/NativeName.h"
+#include "system/PictureFolder.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -2,7 +2,7 @@
 // moments: every page must be either its old bytes or the whole new page,
 // pages the run does not reach keep their bytes, and no temporary file that
 // looks like a page is left behind.
-#include "pages/GenerationRun.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/Sanitizers.h"
 #include "support/TestPictures.h"

@@ -1,4 +1,4 @@
-#include "platform/OrderedWork.h"
+#include "common/OrderedWork.h"
 
 #include <QRandomGenerator>
 #include <QSet>

@@ -2,11 +2,11 @@
 // write-size limit, and a folder that vanishes mid-run. After each, no page
 // is half written, every page not rewritten keeps its bytes, the error names
 // the file and the reason, and no temporary file is left behind.
-#include "pages/GenerationRun.h"
-#include "platform/PageOutput.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/SmallDisk.h"
 #include "support/TestPictures.h"
+#include "system/PageOutput.h"
 
 #include <QDir>
 #include <QFile>

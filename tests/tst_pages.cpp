@@ -1,8 +1,8 @@
 // The page files: their bytes, their chain, and what happens when one cannot be written.
-#include "pages/GenerationRun.h"
-#include "pages/PageFormat.h"
-#include "pages/WriteIndexPage.h"
-#include "platform/ProgramInfo.h"
+#include "classic/PageFormat.h"
+#include "classic/WriteIndexPage.h"
+#include "common/ProgramInfo.h"
+#include "generation/GenerationRun.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
 

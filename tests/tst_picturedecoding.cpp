@@ -2,8 +2,8 @@
 // memory bound; large JPEGs decoded in bands exactly as in one piece; a stop
 // honoured mid-decode; and the bytes an animation plays from.
 #include "preview/PictureDecoding.h"
-#include "support/Sanitizers.h"
 #include "support/NonRegularFiles.h"
+#include "support/Sanitizers.h"
 #include "support/TestPictures.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // Reading a picture's displayed size from its header: the sizes browsers
 // show, and bounded work whatever a hostile file holds.
-#include "platform/PictureHeader.h"
+#include "formats/PictureHeader.h"
 #include "support/TestPictures.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // The folder listing in the window: the list, its lengths, the two counts.
-#include "app/PictureListing.h"
-#include "platform/NativeName.h"
 #include "support/TestPictures.h"
+#include "system/NativeName.h"
+#include "window/PictureListing.h"
 
 #include <QDir>
 #include <QFile>

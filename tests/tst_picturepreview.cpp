@@ -1,7 +1,7 @@
 // The preview on a window of its own with the main window's geometry: range
 // and visibility at the boundaries, the holder following the bars, the beep
 // on failure, the byte label, EXIF orientation and pictures measured by a run.
-#include "platform/Beeper.h"
+#include "common/Beeper.h"
 #include "preview/PicturePreview.h"
 #include "support/PreviewHost.h"
 #include "support/TestPictures.h"

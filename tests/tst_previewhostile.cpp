@@ -2,13 +2,13 @@
 // named like a picture, a picture slow to decode, a name with line breaks,
 // closing mid-decode. The window must keep answering, say why a file cannot
 // be shown, and close at once.
-#include "app/Form1.h"
-#include "platform/SettingsStore.h"
-#include "support/Sanitizers.h"
-#include "support/PreviewHost.h"
+#include "common/SettingsStore.h"
 #include "support/NonRegularFiles.h"
+#include "support/PreviewHost.h"
+#include "support/Sanitizers.h"
 #include "support/TestPictures.h"
 #include "support/WindowFakes.h"
+#include "window/Form1.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The program icon is embedded and read by Qt's own ico plugin, in the file
 // format the desktop expects; the icon theme's sizes show the same picture;
 // and the window takes the theme's icon when the desktop has one.
-#include "app/ProgramIcon.h"
+#include "window/ProgramIcon.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The run behind the window: notices crossing threads, the pictures shown, the final text.
-#include "app/RunController.h"
-#include "app/RunMessages.h"
-#include "app/WindowNotices.h"
-#include "platform/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "support/TestPictures.h"
+#include "window/RunController.h"
+#include "window/RunMessages.h"
+#include "window/WindowNotices.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RunNotices.h"
+#include "common/RunNotices.h"
 
 #include <QByteArray>
 #include <QList>

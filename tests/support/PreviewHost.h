@@ -3,7 +3,7 @@
 // The preview's controls on a window of their own, placed where the main
 // window puts them, and a record of what they show.
 
-#include "platform/Beeper.h"
+#include "common/Beeper.h"
 #include "preview/PicturePreview.h"
 
 #include <QFrame>

@@ -3,10 +3,10 @@
 // Stand-ins for the window's outside services, so window tests never block
 // on a modal box, never beep, and never touch the user's settings.
 
-#include "app/Form1.h"
-#include "app/MessageBoxes.h"
-#include "platform/Beeper.h"
-#include "platform/SettingsStore.h"
+#include "common/Beeper.h"
+#include "common/SettingsStore.h"
+#include "window/Form1.h"
+#include "window/MessageBoxes.h"
 
 #include <QList>
 #include <QString>

@@ -1,0 +1,343 @@
+#include "AlbumImages.h"
+
+#include "common/ReadableBytes.h"
+#include "formats/DecodeBudget.h"
+#include "formats/JpegDecoding.h"
+#include "system/FolderHandle.h"
+#include "system/PageOutput.h"
+#include "system/PictureFolder.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <tuple>
+#include <utility>
+
+namespace {
+
+// Qt's readers of GIF, PNG, BMP and WebP may keep in memory what a file
+// holds besides its pixels; a file far larger than any such picture is
+// refused rather than allowed to cost gigabytes.
+constexpr qint64 maxPictureBytes = 100 * 1024 * 1024;
+// The usual file system limit on one name, less the room its temporary needs.
+constexpr int maxNameBytes = 255 - PageBatch::temporarySuffixBytes;
+// Fine texture (gravel, foliage) loses more to the thumbnail's own encoding
+// than to the scaling: at 85 a blurred-noise photo falls just under 30 dB
+// PSNR against a careful resize, at 92 just over, for thumbnails a third larger.
+constexpr int thumbnailQuality = 92;
+// A copy is seen at about its own size, where 85 is what photo sites serve.
+constexpr int webQuality = 85;
+
+QString cannotRead(const FolderHandle &folder, const QString &name, const QString &reason)
+{
+    return QStringLiteral("Cannot make the album's images of %1: %2").arg(folder.displayPath(name), reason);
+}
+
+// Transparent GIF pixels would turn black in a JPEG; they show the page's white instead.
+QImage onWhite(const QImage &image)
+{
+    if (!image.hasAlphaChannel())
+        return image;
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    return flat;
+}
+
+QImage inSrgb(QImage image)
+{
+    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace::SRgb)
+        image.convertToColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
+// The resolution a JPEG's header gives; fixed, so that the same picture makes
+// the same bytes in every process (a new image takes the screen's).
+constexpr int dotsPerMeter = 3780; // 96 dots an inch
+
+// Qt writes a JPEG's header, its pixels and, for an image in sRGB, the sRGB
+// profile: nothing of the original's EXIF, XMP or IPTC, so nothing that tells
+// where or who.
+QByteArray encodeJpeg(QImage image, int quality)
+{
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+// Memory taken from the budget, given back when the images made from it are done.
+class Held
+{
+public:
+    Held() = default;
+    Held(DecodeBudget &budget, qint64 bytes) : m_budget(&budget), m_bytes(bytes) {}
+    Held(Held &&other) noexcept : m_budget(std::exchange(other.m_budget, nullptr)), m_bytes(other.m_bytes) {}
+    Held &operator=(Held &&other) noexcept
+    {
+        std::swap(m_budget, other.m_budget);
+        std::swap(m_bytes, other.m_bytes);
+        return *this;
+    }
+    ~Held()
+    {
+        if (m_budget)
+            m_budget->giveBack(m_bytes);
+    }
+
+private:
+    DecodeBudget *m_budget = nullptr;
+    qint64 m_bytes = 0;
+};
+
+struct Decoded {
+    QImage image; // upright, in sRGB, at a size that covers every image to be made
+    PictureFacts facts;
+    QSize displayed; // the picture's whole size as shown, of which image may be a fraction
+    QString reason;
+    bool overBudget = false;
+    bool stopped = false;
+    bool systemFailure = false; // the system failed, not the picture: the run cannot go on
+    Held held;                  // a full decode's memory, until its images are made
+};
+
+Decoded notDecoded(const QString &reason, bool overBudget = false, bool stopped = false, bool systemFailure = false)
+{
+    Decoded decoded;
+    decoded.reason = reason;
+    decoded.overBudget = overBudget;
+    decoded.stopped = stopped;
+    decoded.systemFailure = systemFailure;
+    return decoded;
+}
+
+ImagesMade notMade(const QString &error, bool fatal = false)
+{
+    ImagesMade made;
+    made.error = error;
+    made.fatal = fatal;
+    return made;
+}
+
+bool isJpeg(QIODevice &device)
+{
+    return device.seek(0) && device.peek(3) == QByteArrayView("\xFF\xD8\xFF", 3);
+}
+
+// The largest image to be made from a picture shown at displayed size.
+QSize largestTarget(QSize displayed, const AlbumSizes &sizes, bool copied)
+{
+    const QSize large = fittedSize(displayed, 2 * sizes.box);
+    const QSize web = copied ? fittedSize(displayed, sizes.webSize) : QSize();
+    return web.width() > large.width() || web.height() > large.height() ? web : large;
+}
+
+// libjpeg decodes at the smallest scale in eighths that still covers the
+// largest image to be made; the rest of the way down is smoothed here.
+Decoded decodeJpegCovering(QIODevice &device, const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    JpegLimits limits;
+    limits.workingBytes = budget.total();
+    limits.stop = stop;
+    limits.reserve = [&budget, stop](qint64 bytes) { return budget.take(bytes, stop); };
+    limits.release = [&budget](qint64 bytes) { budget.giveBack(bytes); };
+    const bool copied = sizes.webSize > 0;
+    JpegDecoded jpeg = decodeJpeg(device, [&](QSize displayed) { return largestTarget(displayed, sizes, copied); }, limits);
+    if (jpeg.image.isNull())
+        return notDecoded(jpeg.problem, jpeg.overBudget, jpeg.stopped);
+    const QSize displayed = jpeg.orientation >= 5 ? jpeg.stored.transposed() : jpeg.stored;
+    Decoded decoded;
+    decoded.image = inSrgb(upright(std::move(jpeg.image), jpeg.orientation));
+    decoded.facts = std::move(jpeg.facts);
+    decoded.displayed = displayed;
+    return decoded;
+}
+
+// What the first bytes say a picture is, as Qt's readers name the format.
+QByteArray formatOf(QIODevice &device)
+{
+    const QByteArray start = device.peek(12);
+    if (start.startsWith("GIF8"))
+        return "gif";
+    if (start.startsWith("\x89PNG"))
+        return "png";
+    if (start.startsWith("BM"))
+        return "bmp";
+    if (start.startsWith("RIFF") && start.mid(8, 4) == "WEBP")
+        return "webp";
+    return {};
+}
+
+// Why Qt's reader could not read a picture, in a user's words.
+Decoded unread(QIODevice &device, const QImageReader &reader)
+{
+    static const QString listed = QStringLiteral("; the classic pages, which decode nothing, still list it.");
+    const QByteArray format = formatOf(device);
+    if (reader.error() != QImageReader::UnsupportedFormatError)
+        return notDecoded(QStringLiteral("It is damaged, or larger than the picture reader accepts") + listed);
+    // GIF, PNG and BMP readers come with Qt itself: not finding one means
+    // the system could not load it (no file handle left, say), which would
+    // be the same for every picture after it.
+    if (format == "gif" || format == "png" || format == "bmp")
+        return notDecoded(QStringLiteral("The reader of %1 pictures could not be loaded: %2.")
+                              .arg(QString::fromLatin1(format).toUpper(), reader.errorString()),
+                          false, false, true);
+    if (!format.isEmpty())
+        return notDecoded(QStringLiteral("No reader of %1 pictures is installed here").arg(QString::fromLatin1(format).toUpper()) + listed);
+    return notDecoded(reader.errorString() + listed);
+}
+
+// Other formats through Qt's readers, which decode in full: the memory that
+// takes is held until every image is made from it.
+Decoded decodeOther(QIODevice &device, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    device.seek(0);
+    QImageReader reader(&device);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (!stored.isValid())
+        return unread(device, reader);
+    const qint64 held = qint64(stored.width()) * stored.height() * 4;
+    if (!budget.take(held, stop)) {
+        const bool stopped = stop && stop->load();
+        return notDecoded(stopped ? QString()
+                                  : QStringLiteral("Decoding it would take %1 of memory (%2 x %3 pixels), and at most %4 is allowed.")
+                                        .arg(readableBytes(held)).arg(stored.width()).arg(stored.height())
+                                        .arg(readableBytes(budget.total())),
+                          true, stopped);
+    }
+    Held taken(budget, held);
+    QImage image = reader.read();
+    if (image.isNull())
+        return unread(device, reader);
+    const QSize displayed = image.size();
+    Decoded decoded;
+    decoded.image = onWhite(inSrgb(std::move(image)));
+    decoded.displayed = displayed;
+    decoded.held = std::move(taken);
+    return decoded;
+}
+
+QImage scaledTo(const QImage &image, QSize size)
+{
+    return image.size() == size ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+struct Written {
+    QString error;
+    bool fatal = false;
+};
+
+Written writeImage(const FolderHandle &folder, const QString &name, const QImage &image, int quality)
+{
+    const QByteArray bytes = encodeJpeg(image, quality);
+    if (bytes.isEmpty())
+        return {QStringLiteral("Cannot write %1: The picture could not be encoded as JPEG.").arg(folder.displayPath(name)), true};
+    // Made durable all at once, by the flush before the run records them.
+    return {writeWholeFile(folder, name, bytes, Flush::Later), true};
+}
+
+} // namespace
+
+QSize fittedSize(QSize size, int box)
+{
+    if (size.width() <= box && size.height() <= box)
+        return size;
+    // Rounded, not truncated: 300 x 200 gives 256 x 171, as other thumbnailers make it.
+    const auto shorter = [box](int side, int longer) { return std::max(1, int((qint64(side) * box * 2 + longer) / (2 * longer))); };
+    if (size.width() >= size.height())
+        return {box, shorter(size.height(), size.width())};
+    return {shorter(size.width(), size.height()), box};
+}
+
+namespace {
+
+// The name with a suffix, or a digest of it when that would not fit.
+QString nameWithin(const QString &pictureName, const QString &suffix)
+{
+    const QString name = pictureName + suffix;
+    // Three bytes of UTF-8 at most for each UTF-16 unit: most names need no count.
+    if (name.size() * 3 <= maxNameBytes || name.toUtf8().size() <= maxNameBytes)
+        return name;
+    return QString::fromLatin1(QCryptographicHash::hash(pictureName.toUtf8(), QCryptographicHash::Sha1).toHex()) + suffix;
+}
+
+} // namespace
+
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+QString thumbnailName(const QString &pictureName)
+{
+    return nameWithin(pictureName, QStringLiteral(".jpg"));
+}
+
+QString pageName(const QString &pictureName)
+{
+    return nameWithin(pictureName, QStringLiteral(".htm"));
+}
+
+ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
+                           const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    const OpenedPicture picture = pictures.open(name, false);
+    const OpenedFile &opened = picture.opened;
+    if (!opened.file)
+        return notMade(cannotRead(pictures.handle(), name, opened.problem.reason), opened.problem.systemFailure);
+    const bool jpeg = isJpeg(*opened.file);
+    // Qt's readers of the other formats may keep what a file stuffs into
+    // itself; libjpeg is never asked to keep more than a few segments.
+    if (!jpeg && opened.length > maxPictureBytes)
+        return notMade(cannotRead(pictures.handle(), name,
+                                  QStringLiteral("The file is larger than a picture of this kind should be (%1); "
+                                                 "the classic pages, which decode nothing, still list it.")
+                                      .arg(readableBytes(opened.length))));
+    Decoded decoded = jpeg ? decodeJpegCovering(*opened.file, sizes, budget, stop) : decodeOther(*opened.file, budget, stop);
+    ImagesMade made;
+    if (decoded.stopped || (stop && stop->load())) {
+        made.stopped = true;
+        return made;
+    }
+    if (decoded.image.isNull()) {
+        if (decoded.overBudget)
+            decoded.reason += QStringLiteral(" The classic pages, which decode nothing, still list it.");
+        return notMade(cannotRead(pictures.handle(), name, decoded.reason), decoded.systemFailure);
+    }
+    const QString file = thumbnailName(name);
+    const QSize shown = decoded.displayed;
+    QImage web;
+    if (jpeg && sizes.webSize > 0)
+        web = scaledTo(decoded.image, fittedSize(shown, sizes.webSize));
+    const QImage large = scaledTo(web.isNull() ? decoded.image : web, fittedSize(shown, 2 * sizes.box));
+    const QImage small = scaledTo(large, fittedSize(shown, sizes.box));
+    using Output = std::tuple<const FolderHandle *, const QImage *, int>;
+    for (const auto &[folder, image, quality] : {Output{&folders.web, &web, webQuality},
+                                                 Output{&folders.large, &large, thumbnailQuality},
+                                                 Output{&folders.small, &small, thumbnailQuality}}) {
+        if (image->isNull())
+            continue;
+        if (const Written written = writeImage(*folder, file, *image, quality); !written.error.isEmpty())
+            return notMade(written.error, written.fatal);
+    }
+    made.small = small.size();
+    made.large = large.size();
+    made.web = web.isNull() ? QSize() : web.size(); // no copy: the page shows the picture itself
+    made.facts = std::move(decoded.facts);
+    made.stamp = picture.stamp;
+    return made;
+}

@@ -1,0 +1,100 @@
+#include "AlbumMaking.h"
+
+#include "formats/DecodeBudget.h"
+
+#include <QFuture>
+#include <QPromise>
+#include <QThread>
+#include <QThreadPool>
+
+#include <memory>
+
+namespace {
+
+// What the pictures decoding at once may hold between them: a 24-megapixel
+// progressive photograph takes 72 to 144 MB while it decodes, and a run stays
+// well under 256 MB however many cores it has.
+constexpr qint64 decodeBudgetBytes = 160 * 1024 * 1024;
+
+struct Made {
+    ImagesMade made;
+    bool tried = false; // false when the run stopped before this picture
+};
+
+/** What the tasks share; it outlives them all. */
+struct Shared {
+    Shared(const PictureFolder &pictures, const AlbumFolders &folders, const AlbumSizes &sizes,
+           const std::atomic<bool> *cancel)
+        : pictures(pictures), folders(folders), sizes(sizes), cancel(cancel)
+    {
+    }
+
+    const PictureFolder &pictures;
+    const AlbumFolders &folders;
+    const AlbumSizes sizes;
+    const std::atomic<bool> *cancel;
+    DecodeBudget budget{decodeBudgetBytes};
+    std::atomic<bool> stop{false}; // set by a failure or a cancel: the tasks left do nothing
+};
+
+Made makeOne(const AlbumJob &job, Shared &shared)
+{
+    if (shared.cancel && shared.cancel->load())
+        shared.stop.store(true);
+    if (shared.stop.load())
+        return {};
+    Made made{makeAlbumImages(shared.pictures, job.picture, shared.folders, shared.sizes, shared.budget, &shared.stop),
+              true};
+    if (made.made.stopped)
+        return {};
+    if (made.made.fatal)
+        shared.stop.store(true);
+    return made;
+}
+
+// One picture per task (QPromise keeps the core on Qt Core alone); results
+// are taken in order on the calling thread, so the notices come from it alone.
+QList<QFuture<Made>> startAll(QThreadPool &pool, const QList<AlbumJob> &jobs, Shared &shared)
+{
+    QList<QFuture<Made>> futures;
+    futures.reserve(jobs.size());
+    for (const AlbumJob &job : jobs) {
+        auto promise = std::make_shared<QPromise<Made>>();
+        promise->start(); // before the wait: a future not yet started has no result to wait for
+        futures.append(promise->future());
+        pool.start([promise, job, &shared] {
+            promise->addResult(makeOne(job, shared));
+            promise->finish();
+        });
+    }
+    return futures;
+}
+
+} // namespace
+
+AlbumMade makeAlbum(const PictureFolder &pictures, const AlbumFolders &folders, const AlbumSizes &sizes,
+                    const QList<AlbumJob> &jobs, qint64 ready, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    Shared shared(pictures, folders, sizes, cancel);
+    QThreadPool pool;
+    pool.setMaxThreadCount(QThread::idealThreadCount());
+    const QList<QFuture<Made>> futures = startAll(pool, jobs, shared);
+    notices.thumbnailed(ready);
+    AlbumMade album;
+    for (qsizetype i = 0; i < futures.size(); ++i) {
+        const ImagesMade made = futures.at(i).result().made;
+        const QString &picture = jobs.at(i).picture;
+        if (!futures.at(i).result().tried) {
+            album.cancelled = album.failure.isEmpty();
+        } else if (made.fatal) {
+            if (album.failure.isEmpty())
+                album.failure = made.error;
+        } else if (!made.error.isEmpty()) {
+            album.skipped.append({picture, made.error});
+        } else {
+            album.records.insert(picture, {made.stamp, made.small, made.large, made.web, made.facts, 0});
+            notices.thumbnailed(++ready);
+        }
+    }
+    return album;
+}

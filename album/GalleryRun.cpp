@@ -1,0 +1,552 @@
+#include "GalleryRun.h"
+
+#include "album/AlbumMaking.h"
+#include "album/GalleryPage.h"
+#include "album/NaturalOrder.h"
+#include "album/ThumbnailIndex.h"
+#include "catalogue/CandidateRule.h"
+#include "classic/PageFormat.h"
+#include "system/FolderEnumeration.h"
+#include "system/FolderHandle.h"
+#include "system/PageOutput.h"
+#include "system/PictureFolder.h"
+#include "system/RegularFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QThread>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+using namespace GalleryPage;
+
+/** The album's folders, each opened once, relative to the picture folder. */
+struct Album {
+    FolderHandle root;
+    AlbumFolders images;
+    FolderHandle pages;
+    QString error;
+};
+
+/** What each album folder holds now: its regular files, and the temporaries a killed run left. */
+struct Listing {
+    QSet<QString> files;
+    QStringList temporaries;
+};
+
+/** The run's working state: one value passed between its steps. */
+struct Gallery {
+    Gallery(const FolderHandle &folder, const PageOptions &options)
+        : pictures(folder), sizes{std::max(1, options.thumbnailSize), std::max(0, options.webSize)}
+    {
+    }
+
+    PictureFolder pictures;
+    AlbumSizes sizes;
+    Album album;
+    QList<GalleryEntry> entries; // catalogue order; an invalid small size means no images (yet)
+    QList<AlbumJob> jobs;
+    AlbumIndex loaded;
+    AlbumIndex index;
+    Listing small, large, web, pages; // what each album folder held when the run began
+};
+
+GalleryOutcome outcomeOf(RunOutcome outcome)
+{
+    GalleryOutcome result;
+    result.outcome = outcome;
+    return result;
+}
+
+// A run killed while writing leaves "p1.jpg.jpg.Ab12Cd", "p1.jpg.htm.Ab12Cd"
+// or "index.txt.Ab12Cd": a temporary of the album's, never anything else.
+bool isTemporary(const QString &name)
+{
+    const qsizetype dot = name.size() - PageBatch::temporarySuffixBytes;
+    if (dot <= 0 || name.at(dot) != QLatin1Char('.'))
+        return false; // most names, found without a regular expression
+    static const QRegularExpression temporary(
+        QStringLiteral(R"(^(.+\.(gif|jpg)\.(jpg|htm)|[0-9a-f]{40}\.(jpg|htm)|index\.txt)\.[A-Za-z0-9]{%1}$)")
+            .arg(PageBatch::temporarySuffixBytes - 1),
+        QRegularExpression::CaseInsensitiveOption);
+    return temporary.match(name).hasMatch();
+}
+
+Listing listAndClear(const FolderHandle &folder)
+{
+    Listing listing;
+    FolderEnumeration entries(folder, FolderEnumeration::Order::AsListed);
+    listing.files.reserve(1024);
+    while (auto entry = entries.next()) {
+        if (entry->isRegular)
+            listing.files.insert(entry->name);
+        if (!entry->isFolder && isTemporary(entry->name))
+            listing.temporaries.append(entry->name);
+    }
+    for (const QString &temporary : std::as_const(listing.temporaries))
+        folder.removeFile(temporary); // one that cannot go now is cleared by a later run
+    return listing;
+}
+
+QByteArray startOf(const FolderHandle &folder, const QString &name, qint64 bytes)
+{
+    const OpenedPicture opened = openFileIn(folder, name);
+    return opened.opened.file ? opened.opened.file->read(bytes) : QByteArray();
+}
+
+bool startsWith(const FolderHandle &folder, const QString &name, QByteArrayView start)
+{
+    return startOf(folder, name, start.size()) == start;
+}
+
+// An earlier version's thumbnails folder: its index says so.
+bool isOldThumbnailFolder(const FolderHandle &folder)
+{
+    const FolderHandle old = folder.subFolder(oldThumbnailFolder, false);
+    return old.isOpen() && startsWith(old, QString::fromLatin1(ThumbnailIndex::fileName), "{\"");
+}
+
+Album openAlbum(const FolderHandle &folder)
+{
+    Album album;
+    album.root = folder.subFolder(albumFolder, true);
+    album.images = {album.root.subFolder(smallFolder, true), album.root.subFolder(largeFolder, true),
+                    album.root.subFolder(webFolder, true)};
+    album.pages = album.root.subFolder(pagesFolder, true);
+    for (const FolderHandle *opened : {&album.root, &album.images.small, &album.images.large, &album.images.web, &album.pages}) {
+        if (!opened->isOpen()) {
+            album.error = QStringLiteral("Cannot make the folder %1: %2")
+                              .arg(QDir::toNativeSeparators(opened->path()), opened->error());
+            break;
+        }
+    }
+    return album;
+}
+
+// Earlier versions kept 256-pixel thumbnails in thumbnails/; the album's are
+// made anew with their HiDPI twins, so the old ones go: those its index names
+// as the program named them, its index and its temporaries, then the folder if
+// that leaves it empty. Nothing else in it is touched.
+void clearOldThumbnails(const FolderHandle &folder)
+{
+    if (!isOldThumbnailFolder(folder))
+        return;
+    const FolderHandle old = folder.subFolder(oldThumbnailFolder, false);
+    const ThumbnailIndex index = ThumbnailIndex::load(old, PageOptions::defaultThumbnailSize);
+    if (!index.known)
+        return; // not an index of ours: nothing in that folder is
+    for (const ThumbnailRecord &record : index.records)
+        old.removeFile(record.thumbnail);
+    listAndClear(old);
+    if (old.removeFile(QString::fromLatin1(ThumbnailIndex::fileName)).isEmpty())
+        folder.removeEmptyFolder(oldThumbnailFolder);
+}
+
+// Whether an image of size could have been made of a picture shown at
+// shown, to fit in box: never empty, never larger than either, the same
+// shape but for a pixel of rounding. An index that says otherwise is wrong,
+// whoever wrote it, and the images are made again.
+bool couldBe(QSize size, QSize shown, int box)
+{
+    const qint64 skew = qint64(size.width()) * shown.height() - qint64(size.height()) * shown.width();
+    return size.width() >= 1 && size.height() >= 1 && size.width() <= std::min(box, shown.width() + 1)
+        && size.height() <= std::min(box, shown.height() + 1) && std::abs(skew) <= std::max(shown.width(), shown.height());
+}
+
+bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown)
+{
+    if (known.stamp != stamp || stamp == FileStamp{} || !couldBe(known.small, shown, gallery.sizes.box)
+        || !couldBe(known.large, shown, 2 * gallery.sizes.box)
+        || (known.web.isValid() && !couldBe(known.web, shown, gallery.sizes.webSize)))
+        return false;
+    const QString file = thumbnailName(name);
+    // A copy on disk that the record does not vouch for is made again too:
+    // the page would show the original beside it.
+    return gallery.small.files.contains(file) && gallery.large.files.contains(file)
+        && known.web.isValid() == gallery.web.files.contains(file);
+}
+
+GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord &known)
+{
+    return {record.FileName, record.FileSize.toLongLong(), shown, known.small, known.large, known.web, known.facts};
+}
+
+void plan(Gallery &gallery, const CatalogueBuild &build)
+{
+    const PictureCatalogue &catalogue = build.catalogue;
+    for (qint64 i = 0; i < catalogue.count(); ++i) {
+        const Class1 &record = catalogue.at(i);
+        const QSize shown(record.imLargeur - 2 * holderBorder, record.imHauteur - 2 * holderBorder);
+        const auto known = gallery.loaded.records.constFind(record.FileName);
+        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName), shown)) {
+            gallery.entries.append(entryOf(record, shown, *known));
+        } else {
+            gallery.entries.append(entryOf(record, shown, {}));
+            gallery.jobs.append({record.FileName});
+        }
+    }
+}
+
+void take(Gallery &gallery, const AlbumMade &made, QList<SkippedFile> &skipped)
+{
+    for (GalleryEntry &entry : gallery.entries) {
+        const auto it = made.records.constFind(entry.name);
+        if (it == made.records.cend())
+            continue;
+        entry.small = it->small;
+        entry.large = it->large;
+        entry.web = it->web;
+        entry.facts = it->facts;
+        gallery.index.records.insert(entry.name, *it);
+    }
+    for (const SkippedFile &file : made.skipped)
+        gallery.index.records.remove(file.name);
+    skipped += made.skipped;
+}
+
+// In natural name order, or by date taken (else the file's modification
+// time), ties by name. Keys are made once a picture and the entries moved
+// once: a hundred thousand pictures sort in a blink.
+QList<GalleryEntry> ordered(QList<GalleryEntry> &&shown, PictureOrder order, const QHash<QString, FileStamp> &stamps)
+{
+    struct Key {
+        qint64 when;
+        QString natural;
+        qsizetype entry;
+    };
+    std::vector<Key> keys;
+    keys.reserve(std::size_t(shown.size()));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const GalleryEntry &entry = shown.at(i);
+        qint64 when = 0;
+        if (order == PictureOrder::Date)
+            when = entry.facts.taken.isValid() ? entry.facts.taken.toMSecsSinceEpoch()
+                                               : stamps.value(entry.name).modifiedNs / 1000000;
+        keys.push_back({when, naturalKey(entry.name), i});
+    }
+    std::sort(keys.begin(), keys.end(), [&shown](const Key &a, const Key &b) {
+        if (a.when != b.when)
+            return a.when < b.when;
+        const int natural = a.natural.compare(b.natural);
+        return natural != 0 ? natural < 0 : shown.at(a.entry).name < shown.at(b.entry).name;
+    });
+    QList<GalleryEntry> result;
+    result.reserve(shown.size());
+    for (const Key &key : keys)
+        result.append(std::move(shown[key.entry]));
+    return result;
+}
+
+QString folderTitle(const QString &folder)
+{
+    const QString name = QFileInfo(QDir(folder).absolutePath()).fileName();
+    return name.isEmpty() ? QDir::toNativeSeparators(folder) : name;
+}
+
+// Every picture's page, written only where what it shows changed: a digest of
+// its inputs when last written stands in for making it and reading it back.
+GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
+                                 const AlbumPlace &album, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    PageBatch batch(gallery.album.pages);
+    QHash<QString, quint64> written;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (cancel && cancel->load())
+            return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
+        const GalleryEntry &entry = shown.at(i);
+        const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
+        const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
+        const Place place{(album.subAlbums.size() + i) / pageSize + 1, before ? before->name : QString(),
+                          after ? after->name : QString(), before ? shownImage(*before) : QString(),
+                          after ? shownImage(*after) : QString(), album.enclosing};
+        const quint64 digest = picturePageKey(title, entry, place);
+        const QString name = pageName(entry.name);
+        const auto known = gallery.index.records.constFind(entry.name);
+        if (known != gallery.index.records.cend() && known->page == digest && gallery.pages.files.contains(name))
+            continue;
+        if (QString error = batch.stage(name, picturePage(title, entry, place)); !error.isEmpty()) {
+            notices.failed(error);
+            return outcomeOf(RunOutcome::Failed);
+        }
+        written.insert(entry.name, digest);
+    }
+    if (QString error = batch.commit(); !error.isEmpty()) {
+        notices.failed(error);
+        return outcomeOf(RunOutcome::Failed);
+    }
+    for (auto it = written.begin(); it != written.end(); ++it)
+        gallery.index.records[it.key()].page = it.value();
+    return {};
+}
+
+GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
+                               int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    // Sub-albums and pictures are cards alike, the sub-albums first: a
+    // thousand sub-folders fill pages as a thousand pictures do.
+    const qint64 albums = place.subAlbums.size();
+    const qint64 pages = (albums + shown.size() + pageSize - 1) / pageSize;
+    PageBatch batch(folder);
+    for (qint64 page = 1; page <= pages; ++page) {
+        if (cancel && cancel->load())
+            return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
+        const qint64 first = (page - 1) * pageSize;
+        const AlbumPlace here{place.enclosing, place.subAlbums.mid(std::min(first, albums), pageSize)};
+        const qint64 pictures = pageSize - here.subAlbums.size();
+        const QByteArray text = GalleryPage::page(title, shown.mid(std::max<qint64>(first - albums, 0), pictures), page, pages, here);
+        if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty()) {
+            batch.commit(); // the pages before the one refused are whole: put them in place
+            notices.failed(error);
+            return outcomeOf(RunOutcome::Failed);
+        }
+    }
+    // Once they are all staged the pages are put in place whatever comes:
+    // a chain half old and half new would lead a reader astray.
+    if (QString error = batch.commit(); !error.isEmpty()) {
+        notices.failed(error);
+        return outcomeOf(RunOutcome::Failed);
+    }
+    GalleryOutcome done = outcomeOf(RunOutcome::Completed);
+    done.pages = pages;
+    done.pictures = shown.size();
+    if (!shown.isEmpty())
+        done.first = shown.first();
+    return done;
+}
+
+// A name a run gives a picture's file: a picture's name, or a digest of a
+// long one, and the suffix. Any other file in the album's folders is left.
+bool isAlbumFileName(const QString &name, QLatin1StringView suffix)
+{
+    if (!name.endsWith(suffix))
+        return false;
+    const QString stem = name.chopped(suffix.size());
+    const bool digest = stem.size() == 40 && std::all_of(stem.cbegin(), stem.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    });
+    return digest || isCandidateName(stem);
+}
+
+// What no page shows any more: files of the forms a run writes, in the
+// album's own folders, that no shown picture has (a file of any other name
+// is not the album's, and stays); the images, copies and
+// pages of pictures gone, copies no longer shown, images of pictures whose
+// images could not be made.
+Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
+{
+    QSet<QString> images, copies, pages;
+    images.reserve(shown.size());
+    pages.reserve(shown.size());
+    for (const GalleryEntry &entry : shown) {
+        const QString image = thumbnailName(entry.name);
+        images.insert(image);
+        if (entry.web.isValid())
+            copies.insert(image);
+        pages.insert(pageName(entry.name));
+    }
+    const auto unshown = [](const Listing &listing, const QSet<QString> &kept, QLatin1StringView suffix) {
+        QStringList names;
+        for (const QString &name : listing.files) {
+            if (!kept.contains(name) && isAlbumFileName(name, suffix))
+                names.append(name);
+        }
+        return names;
+    };
+    Leftovers leftovers;
+    leftovers.small = unshown(gallery.small, images, QLatin1StringView(".jpg"));
+    leftovers.large = unshown(gallery.large, images, QLatin1StringView(".jpg"));
+    leftovers.web = unshown(gallery.web, copies, QLatin1StringView(".jpg"));
+    leftovers.pages = unshown(gallery.pages, pages, QLatin1StringView(".htm"));
+    return leftovers;
+}
+
+// The album's own index pages above its new last page: a gallery page holds
+// links to pictures and pages that may be gone, so it goes; any other page
+// (the classic style's, the user's own) is left, and named as before.
+QStringList deadIndexPages(const FolderHandle &folder, QList<qint64> &existing, qint64 written)
+{
+    QStringList dead;
+    for (qsizetype i = existing.size() - 1; i >= 0; --i) {
+        const QString name = PageFormat::fileName(existing.at(i));
+        if (existing.at(i) > written && GalleryPage::isIndexPage(startOf(folder, name, GalleryPage::indexPageMark))) {
+            dead.append(name);
+            existing.removeAt(i);
+        }
+    }
+    return dead;
+}
+
+QString saveIndex(const Gallery &gallery)
+{
+    if (gallery.index.records == gallery.loaded.records && !gallery.loaded.skipped)
+        return {};
+    return writeWholeFile(gallery.album.root, QString::fromLatin1(AlbumIndex::fileName), gallery.index.serialized(gallery.sizes));
+}
+
+GalleryOutcome finish(const FolderHandle &folder, GalleryOutcome &outcome, Removal removal)
+{
+    if (outcome.outcome != RunOutcome::Completed)
+        return outcome;
+    if (removal == Removal::Now) {
+        removeLeftovers(folder, outcome.leftovers);
+        outcome.leftovers = {};
+        return outcome;
+    }
+    // The albums around this one show its thumbnails as its cover and link
+    // to its first index page, never to its picture pages or copies: those
+    // go now, the rest once the albums around it are written.
+    Leftovers now;
+    now.web = std::exchange(outcome.leftovers.web, {});
+    now.pages = std::exchange(outcome.leftovers.pages, {});
+    removeLeftovers(folder, now);
+    return outcome;
+}
+
+GalleryOutcome failed(RunNotices &notices, const QString &message)
+{
+    notices.failed(message);
+    return outcomeOf(RunOutcome::Failed);
+}
+
+// Makes what is new or changed; the images are flushed before the index
+// vouches for them, and what was made before a stop is kept for the next run.
+GalleryOutcome makeImages(Gallery &gallery, CatalogueBuild &build, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    // Each thread that makes images holds a picture, an image being written
+    // and what the system needs to wait and wake; a picture reader loaded
+    // takes a few more. Without them Qt gives up quietly or ends the program.
+    const int handles = 4 * QThread::idealThreadCount() + 8;
+    if (!gallery.jobs.isEmpty() && !haveSpareFileHandles(handles))
+        return failed(notices, QStringLiteral("Cannot make the album's images in %1: The system has no file handle left "
+                                              "for the work (it needs %2 open at once).")
+                                   .arg(QDir::toNativeSeparators(gallery.album.root.path())).arg(handles));
+    const AlbumMade made = makeAlbum(gallery.pictures, gallery.album.images, gallery.sizes, gallery.jobs,
+                                     gallery.entries.size() - gallery.jobs.size(), notices, cancel);
+    take(gallery, made, build.skipped);
+    if (!made.records.isEmpty()) {
+        if (QString error = flushFileSystem(gallery.album.root); !error.isEmpty())
+            return failed(notices, error);
+    }
+    if (!made.failure.isEmpty() || made.cancelled) {
+        const QString indexError = saveIndex(gallery);
+        if (made.cancelled)
+            return outcomeOf(RunOutcome::Cancelled);
+        return failed(notices, made.failure.isEmpty() ? indexError : made.failure);
+    }
+    return {};
+}
+
+} // namespace
+
+namespace {
+
+enum class AlbumFolderState { Missing, Ours, Users };
+
+// Whether the album folder beside the index pages is one a run made: its
+// index, or the folders a run makes in it, say so. A folder of the user's
+// that happens to bear the name is theirs, and nothing is made in it.
+AlbumFolderState albumFolderState(const FolderHandle &folder)
+{
+    const FolderHandle album = folder.subFolder(albumFolder, false);
+    if (!album.isOpen())
+        return folder.has(albumFolder) ? AlbumFolderState::Ours : AlbumFolderState::Missing; // a link or file: refused when opened
+    if (startsWith(album, QString::fromLatin1(AlbumIndex::fileName), AlbumIndex::firstLineStart))
+        return AlbumFolderState::Ours;
+    for (const QString &own : {smallFolder, largeFolder, webFolder, pagesFolder}) {
+        if (album.subFolder(own, false).isOpen())
+            return AlbumFolderState::Ours;
+    }
+    FolderEnumeration entries(album, FolderEnumeration::Order::AsListed);
+    return entries.next() ? AlbumFolderState::Users : AlbumFolderState::Ours; // an empty one is as good as ours
+}
+
+} // namespace
+
+bool isAlbumsOwnFolder(const FolderHandle &folder, const QString &name)
+{
+    return (name == albumFolder && albumFolderState(folder) == AlbumFolderState::Ours)
+        || (name == oldThumbnailFolder && isOldThumbnailFolder(folder));
+}
+
+void removeLeftovers(const FolderHandle &folder, const Leftovers &leftovers)
+{
+    // One that cannot go now is found again, and removed, by a later run.
+    for (const QString &page : leftovers.indexPages)
+        folder.removeFile(page);
+    const FolderHandle root = folder.subFolder(albumFolder, false);
+    const std::pair<const QString &, const QStringList &> inAlbum[] = {
+        {smallFolder, leftovers.small}, {largeFolder, leftovers.large}, {webFolder, leftovers.web}, {pagesFolder, leftovers.pages}};
+    for (const auto &[name, files] : inAlbum) {
+        if (files.isEmpty())
+            continue;
+        const FolderHandle sub = root.subFolder(name, false);
+        for (const QString &file : files)
+            sub.removeFile(file);
+    }
+}
+
+GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
+                          const std::atomic<bool> *cancel, const PageOptions &options, const GalleryPage::AlbumPlace &place,
+                          Removal removal)
+{
+    const int pageSize = std::max(1, options.galleryPageSize);
+    const AlbumFolderState state = albumFolderState(folder);
+    if (state == AlbumFolderState::Users && !build.catalogue.isEmpty())
+        return failed(notices, QStringLiteral("Cannot make the album of %1: the folder %2 in it is not one this program made, "
+                                              "and the album keeps its images and pages under that name. Rename that folder "
+                                              "and run again.").arg(QDir::toNativeSeparators(folder.path()), albumFolder));
+    // No album folder is made for a folder without pictures; one that holds
+    // sub-albums alone has its index pages, to show them.
+    if (build.catalogue.isEmpty() && state != AlbumFolderState::Ours && !isOldThumbnailFolder(folder)) {
+        GalleryOutcome written = writeIndexPages(folder, {}, folderTitle(folder.path()), pageSize, place, notices, cancel);
+        if (written.outcome == RunOutcome::Completed)
+            written.leftovers.indexPages = deadIndexPages(folder, build.existingPages, written.pages);
+        return finish(folder, written, removal);
+    }
+    Gallery gallery(folder, options);
+    gallery.album = openAlbum(folder);
+    if (!gallery.album.error.isEmpty())
+        return failed(notices, gallery.album.error);
+    clearOldThumbnails(folder);
+    gallery.small = listAndClear(gallery.album.images.small);
+    gallery.large = listAndClear(gallery.album.images.large);
+    gallery.web = listAndClear(gallery.album.images.web);
+    gallery.pages = listAndClear(gallery.album.pages);
+    listAndClear(gallery.album.root);
+    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes,
+                                      [&build](const QString &name) { return build.stamps.contains(name); },
+                                      build.catalogue.count());
+    gallery.index = gallery.loaded;
+    plan(gallery, build);
+    if (const GalleryOutcome made = makeImages(gallery, build, notices, cancel); made.outcome != RunOutcome::Completed)
+        return made;
+
+    QList<GalleryEntry> shown;
+    for (const GalleryEntry &entry : std::as_const(gallery.entries)) {
+        if (entry.small.isValid())
+            shown.append(entry);
+    }
+    shown = ordered(std::move(shown), options.order, build.stamps);
+    const QString title = folderTitle(folder.path());
+    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place, notices, cancel);
+        pages.outcome != RunOutcome::Completed) {
+        saveIndex(gallery);
+        return pages;
+    }
+    GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, place, notices, cancel);
+    if (written.outcome == RunOutcome::Completed) {
+        // The index keeps the pictures shown: the files of the others go.
+        for (auto it = gallery.index.records.begin(); it != gallery.index.records.end();)
+            it = build.stamps.contains(it.key()) && it->small.isValid() ? std::next(it) : gallery.index.records.erase(it);
+        written.leftovers = leftoversOf(gallery, shown);
+        written.leftovers.indexPages = deadIndexPages(folder, build.existingPages, written.pages);
+    }
+    if (const QString error = saveIndex(gallery); !error.isEmpty() && written.outcome == RunOutcome::Completed)
+        return failed(notices, error);
+    return finish(folder, written, removal);
+}

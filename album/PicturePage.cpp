@@ -1,0 +1,197 @@
+// The page of one picture in the album, in the album's pages folder: every
+// link is relative to it, so the album can be moved or published as it is.
+#include "album/AlbumImages.h"
+#include "album/GalleryPage.h"
+#include "classic/PageFormat.h"
+#include "common/ReadableBytes.h"
+
+#include <QLocale>
+
+#include <cstring>
+
+namespace GalleryPage {
+
+namespace {
+
+// The picture takes the window's height but for the bar above it: whole on
+// any screen without scrolling. dvh where the browser knows it: a phone's
+// address bar comes and goes.
+constexpr char pictureStyle[] =
+    "body{margin:0}\n"
+    ".bar{display:flex;flex-wrap:wrap;justify-content:space-between;align-items:center;gap:.5em;margin:0;"
+    "padding:.4em 1em;min-height:2em;box-sizing:border-box}\n"
+    ".bar a,.bar span{margin:0}\n"
+    ".steps{white-space:nowrap}\n"
+    ".steps a,.steps span{margin:0 .6em}\n"
+    ".off{opacity:.4}\n"
+    ".bar .crumbs{flex:1 1 0;min-width:0;max-width:max-content;overflow:hidden;text-overflow:ellipsis;white-space:nowrap}\n"
+    ".shown{margin:0;text-align:center}\n"
+    ".shown img{display:block;margin:0 auto;width:auto;height:auto;max-width:100%;"
+    "max-height:calc(100vh - 3em);max-height:calc(100dvh - 3em)}\n"
+    ".about{max-width:48em;margin:0 auto;padding:0 1em 2em}\n"
+    ".about h1{text-align:left;overflow-wrap:anywhere}\n"
+    ".facts{display:grid;grid-template-columns:max-content 1fr;gap:.2em 1em}\n"
+    ".facts dt{font-weight:bold}\n"
+    ".facts dd{margin:0}\n";
+
+// Arrow keys and Escape, and a horizontal swipe, follow the page's own links:
+// without the script they are still there to click.
+constexpr char keysAndSwipes[] =
+    "<script>\n"
+    "(function () {\n"
+    "  function go(id) { var a = document.getElementById(id); if (a) location.href = a.href; }\n"
+    "  document.addEventListener('keydown', function (e) {\n"
+    "    if (e.altKey || e.ctrlKey || e.metaKey || e.shiftKey) return;\n"
+    "    if (e.key === 'ArrowLeft') go('previous');\n"
+    "    else if (e.key === 'ArrowRight') go('next');\n"
+    "    else if (e.key === 'Escape') go('index');\n"
+    "  });\n"
+    "  var x = null, y = 0;\n"
+    "  document.addEventListener('touchstart', function (e) {\n"
+    "    if (e.touches.length === 1) { x = e.touches[0].clientX; y = e.touches[0].clientY; } else x = null;\n"
+    "  }, { passive: true });\n"
+    "  document.addEventListener('touchend', function (e) {\n"
+    "    if (x === null) return;\n"
+    "    var t = e.changedTouches[0], dx = t.clientX - x, dy = t.clientY - y;\n"
+    "    x = null;\n"
+    "    if (Math.abs(dx) > 50 && Math.abs(dx) > 2 * Math.abs(dy)) go(dx < 0 ? 'next' : 'previous');\n"
+    "  });\n"
+    "})();\n"
+    "</script>\n";
+
+// From the pages folder: up one to the album folder, up two to the pictures.
+QString fromPage(const QString &folder, const QString &name)
+{
+    return QStringLiteral("../") + folder + QLatin1Char('/') + name;
+}
+
+QString pictureFromPage(const QString &name)
+{
+    return QStringLiteral("../../") + name;
+}
+
+QByteArray step(const char *id, const char *rel, const char *words, const QString &neighbour)
+{
+    if (neighbour.isEmpty())
+        return QByteArray("<span class=\"off\">") + words + "</span>";
+    return QByteArray("<a id=\"") + id + "\" href=\"" + link(pageName(neighbour)) + "\" rel=\"" + rel + "\">" + words + "</a>";
+}
+
+QByteArray bar(const QString &folderName, const Place &place)
+{
+    const QString index = pictureFromPage(PageFormat::fileName(place.indexPage));
+    // No "3 of 120": one picture added or removed would change every page after it.
+    // From the pages folder the album's own folder is two levels up.
+    return "<nav class=\"bar\"><span class=\"crumbs\">" + crumbs(place.enclosing, 2) + "<a id=\"index\" href=\""
+        + link(index) + "\">" + escaped(folderName) + "</a></span>"
+        + "<span class=\"steps\">" + step("previous", "prev", "Previous", place.previous)
+        + step("next", "next", "Next", place.next) + "</span></nav>\n";
+}
+
+// The neighbours' images, fetched while this one is looked at.
+QByteArray prefetches(const Place &place)
+{
+    QByteArray text;
+    for (const QString &image : {place.previousImage, place.nextImage}) {
+        if (!image.isEmpty())
+            text += "<link rel=\"prefetch\" href=\"" + link(image) + "\">\n";
+    }
+    return text;
+}
+
+QByteArray fact(const char *term, const QString &value)
+{
+    if (value.isEmpty())
+        return {};
+    return QByteArray("<dt>") + term + "</dt><dd>" + escaped(value) + "</dd>";
+}
+
+QByteArray facts(const GalleryEntry &entry)
+{
+    const PictureFacts &f = entry.facts;
+    static const QLocale english(QLocale::English);
+    const QString taken = f.taken.isValid() ? english.toString(f.taken, QStringLiteral("d MMMM yyyy, HH:mm")) : QString();
+    QStringList exposure{f.exposure, f.aperture, f.iso};
+    exposure.removeAll(QString());
+    const QString size = QStringLiteral("%1 x %2 pixels, %3")
+                             .arg(entry.shown.width()).arg(entry.shown.height()).arg(readableBytes(entry.length));
+    return "<dl class=\"facts\">" + fact("Taken", taken) + fact("Camera", f.camera)
+        + fact("Exposure", exposure.join(QStringLiteral(", "))) + fact("Focal length", f.focalLength)
+        + fact("Size", size) + "</dl>\n";
+}
+
+// Raised whenever picturePage() changes what it writes, so that every page is made again.
+constexpr quint64 pageFormat = 1;
+
+// FNV-1a over eight bytes at a time: the same in every process, where
+// qHash() is seeded afresh each time.
+class Digest
+{
+public:
+    void add(const void *data, std::size_t size)
+    {
+        const auto *bytes = static_cast<const unsigned char *>(data);
+        std::size_t i = 0;
+        for (; i + 8 <= size; i += 8) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, 8);
+            m_value = (m_value ^ word) * 0x100000001b3ULL;
+            m_value ^= m_value >> 29;
+        }
+        for (; i < size; ++i)
+            m_value = (m_value ^ bytes[i]) * 0x100000001b3ULL;
+    }
+    void add(QStringView text)
+    {
+        add(text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
+        add(qint64(text.size())); // "ab" + "c" is not "a" + "bc"
+    }
+    void add(qint64 number) { add(&number, sizeof number); }
+    quint64 value() const { return m_value; }
+
+private:
+    quint64 m_value = 0xcbf29ce484222325ULL;
+};
+
+} // namespace
+
+quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, const Place &place)
+{
+    Digest digest;
+    const PictureFacts &f = entry.facts;
+    for (const QString &text : {folderName, entry.name, place.previous, place.next, place.previousImage, place.nextImage,
+                                f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption})
+        digest.add(QStringView(text));
+    for (const QString &album : place.enclosing)
+        digest.add(QStringView(album));
+    digest.add(qint64(place.enclosing.size()));
+    for (const qint64 number : {qint64(pageFormat), entry.length, qint64(entry.shown.width()), qint64(entry.shown.height()),
+                                qint64(entry.small.width()), qint64(entry.small.height()), qint64(entry.large.width()),
+                                qint64(entry.large.height()), qint64(entry.web.width()), qint64(entry.web.height()),
+                                f.taken.isValid() ? f.taken.toMSecsSinceEpoch() : -1, place.indexPage})
+        digest.add(number);
+    return digest.value();
+}
+
+QString shownImage(const GalleryEntry &entry)
+{
+    return entry.web.isValid() ? fromPage(webFolder, thumbnailName(entry.name)) : pictureFromPage(entry.name);
+}
+
+QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, const Place &place)
+{
+    const QByteArray name = escaped(entry.name);
+    const QSize shownSize = entry.web.isValid() ? entry.web : entry.shown;
+    QByteArray text = head(name + " - " + escaped(folderName), pictureStyle, prefetches(place))
+        + "<body>\n" + bar(folderName, place) + "<main>\n<figure class=\"shown\"><img src=\""
+        + link(shownImage(entry)) + "\" width=\"" + QByteArray::number(shownSize.width()) + "\" height=\""
+        + QByteArray::number(shownSize.height()) + "\" alt=\"" + name + "\"></figure>\n<div class=\"about\">\n<h1>" + name
+        + "</h1>\n";
+    if (!entry.facts.caption.isEmpty())
+        text += "<p class=\"caption\">" + escaped(entry.facts.caption) + "</p>\n";
+    text += facts(entry) + "<p><a href=\"" + link(pictureFromPage(entry.name)) + "\" download>Download the original ("
+        + readableBytes(entry.length).toUtf8() + ")</a></p>\n</div>\n</main>\n";
+    return text + keysAndSwipes + "</body>\n</html>\n";
+}
+
+} // namespace GalleryPage

@@ -1,0 +1,231 @@
+#include "FolderEnumeration.h"
+
+#include "system/FolderHandle.h"
+#include "system/NativeName.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+QString enumerationFailure(int error)
+{
+    switch (error) {
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("The system has no file handle left to open it (%1).").arg(qt_error_string(error));
+    case EACCES:
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    case ENOENT:
+        return QStringLiteral("The folder does not exist.");
+    default:
+        return QStringLiteral("The folder cannot be read: %1.").arg(qt_error_string(error));
+    }
+}
+
+// Read directly: QDirIterator silently drops names that are not valid UTF-8,
+// and takes a folder it cannot open, or a listing cut short, for an empty one.
+// The folder is opened afresh from its handle, so that two listings of one
+// folder never share a reading position.
+QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
+{
+    if (!folder.isOpen())
+        return folder.error();
+    const int fd = openat(folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd < 0 ? nullptr : fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return enumerationFailure(error);
+    }
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry)
+            break;
+        const QByteArray raw(entry->d_name);
+        if (raw == "." || raw == "..")
+            continue;
+        bool isFolder = false;
+        bool isRegular = false;
+        bool isLink = false;
+#ifdef _DIRENT_HAVE_D_TYPE
+        isRegular = entry->d_type == DT_REG;
+        isLink = entry->d_type == DT_LNK;
+        if (entry->d_type == DT_DIR)
+            isFolder = true;
+        else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+#endif
+        {
+            struct stat info;
+            isFolder = fstatat(dirfd(dir), raw.constData(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+            isLink = isLink || (fstatat(dirfd(dir), raw.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode));
+        }
+        const QString name = NativeName::decode(raw);
+        entries.append({name, isFolder, NativeName::isValidText(name), isRegular, isLink});
+    }
+    const int error = errno;
+    closedir(dir);
+    return error ? enumerationFailure(error) : QString();
+}
+
+QString folderProblemOf(const QString &folder)
+{
+    struct stat info;
+    const QByteArray path = NativeName::encode(folder);
+    if (stat(path.constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("The folder does not exist.");
+        if (errno == ELOOP)
+            return QStringLiteral("Its path leads round a loop of links.");
+        if (errno == ENAMETOOLONG)
+            return QStringLiteral("Its path is longer than the system allows.");
+        return QStringLiteral("The folder cannot be read: %1.").arg(qt_error_string(errno));
+    }
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("It is not a folder.");
+    if (access(path.constData(), R_OK | X_OK) != 0)
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    return {};
+}
+#else
+QString readEntries(const FolderHandle &handle, QList<FolderEntry> &entries)
+{
+    if (!handle.isOpen())
+        return handle.error();
+    QDirIterator it(handle.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink(),
+                        it.fileInfo().isSymLink()});
+    }
+    return {};
+}
+
+QString folderProblemOf(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("The folder does not exist.");
+    if (!info.isDir())
+        return QStringLiteral("It is not a folder.");
+    if (!info.isReadable() || !info.isExecutable())
+        return QStringLiteral("Permission denied: the folder cannot be read.");
+    return {};
+}
+#endif
+
+#ifdef Q_OS_UNIX
+QStringList readSubFolderNames(const QString &folder)
+{
+    QStringList names;
+    DIR *dir = opendir(NativeName::encode(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue; // ".", ".." and hidden folders
+        bool isFolder = false;
+#ifdef _DIRENT_HAVE_D_TYPE
+        if (entry->d_type == DT_DIR)
+            isFolder = true;
+        else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+#endif
+        {
+            struct stat info;
+            isFolder = fstatat(dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (isFolder)
+            names.append(NativeName::decode(QByteArray(entry->d_name)));
+    }
+    closedir(dir);
+    return names;
+}
+#else
+QStringList readSubFolderNames(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+#endif
+
+} // namespace
+
+QStringList subFolderNames(const QString &folder)
+{
+    QStringList names = readSubFolderNames(folder);
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
+}
+
+QString folderProblem(const QString &folder)
+{
+    return folderProblemOf(folder);
+}
+
+FolderEnumeration::FolderEnumeration(const QString &folder)
+    : m_error(folderProblem(folder))
+{
+    if (m_error.isEmpty())
+        read(FolderHandle::open(folder), Order::ByName);
+}
+
+FolderEnumeration::FolderEnumeration(const FolderHandle &folder, Order order)
+{
+    read(folder, order);
+}
+
+void FolderEnumeration::read(const FolderHandle &folder, Order order)
+{
+    m_error = readEntries(folder, m_entries);
+    if (!m_error.isEmpty()) {
+        m_entries.clear();
+        return;
+    }
+    if (order == Order::AsListed)
+        return;
+    // readdir order is arbitrary; pages must follow the names as a person
+    // reads them. Case is folded once a name, not once a comparison.
+    struct Key {
+        QString folded;
+        qsizetype entry;
+    };
+    std::vector<Key> keys;
+    keys.reserve(std::size_t(m_entries.size()));
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        keys.push_back({m_entries.at(i).name.toCaseFolded(), i});
+    const QList<FolderEntry> &entries = m_entries; // read only: no copy-on-write check per comparison
+    std::sort(keys.begin(), keys.end(), [&entries](const Key &a, const Key &b) {
+        const int byFolded = QStringView(a.folded).compare(QStringView(b.folded));
+        return byFolded != 0 ? byFolded < 0 : entries.at(a.entry).name < entries.at(b.entry).name;
+    });
+    QList<FolderEntry> sorted;
+    sorted.reserve(m_entries.size());
+    for (const Key &key : keys)
+        sorted.append(std::move(m_entries[key.entry]));
+    m_entries = std::move(sorted);
+}
+
+std::optional<FolderEntry> FolderEnumeration::next()
+{
+    if (m_next >= m_entries.size())
+        return std::nullopt;
+    // Each entry is handed out once: moved, not copied.
+    return std::move(m_entries[m_next++]);
+}

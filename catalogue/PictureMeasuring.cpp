@@ -33,14 +33,8 @@ Measurement measureIn(const PictureFolder &folder, const QString &name, bool lis
         return measurement;
     }
     OpenBytes bytes(*opened.bytes, opened.length);
-    const HeaderReading reading = readPictureHeader(bytes, cancel);
-    measurement.length = opened.length;
+    measurement = measurementOf(readPictureHeader(bytes, cancel), opened.length);
     measurement.stamp = opened.stamp;
-    measurement.cancelled = reading.cancelled;
-    if (reading.error.isEmpty())
-        measurement.size = reading.size;
-    else
-        measurement.error = reading.error;
     return measurement;
 }
 

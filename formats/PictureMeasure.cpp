@@ -33,9 +33,13 @@ private:
 Measurement measurePicture(QIODevice &device, const std::atomic<bool> *cancel)
 {
     DeviceBytes bytes(device);
-    const HeaderReading reading = readPictureHeader(bytes, cancel);
+    return measurementOf(readPictureHeader(bytes, cancel), device.size());
+}
+
+Measurement measurementOf(const HeaderReading &reading, qint64 length)
+{
     Measurement measurement;
-    measurement.length = device.size();
+    measurement.length = length;
     measurement.cancelled = reading.cancelled;
     if (reading.error.isEmpty())
         measurement.size = reading.size;

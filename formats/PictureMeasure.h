@@ -27,3 +27,8 @@ struct Measurement {
  * to call from any thread.
  */
 Measurement measurePicture(QIODevice &device, const std::atomic<bool> *cancel = nullptr);
+
+struct HeaderReading;
+
+/** Returns what reading, a header read from a file of length bytes, measured. */
+Measurement measurementOf(const HeaderReading &reading, qint64 length);

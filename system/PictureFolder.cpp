@@ -127,21 +127,6 @@ int openPictureFile(const FolderHandle &folder, const QString &name, bool listed
 
 } // namespace
 
-PictureFolder::PictureFolder(const FolderHandle &folder)
-    : m_folder(folder)
-{
-}
-
-PictureFolder::PictureFolder(const QString &folder)
-    : m_folder(FolderHandle::open(folder))
-{
-}
-
-OpenedPicture PictureFolder::open(const QString &name, bool listedRegular) const
-{
-    return openFileIn(m_folder, name, listedRegular);
-}
-
 OpenedPicture openFileIn(const FolderHandle &folder, const QString &name, bool listedRegular)
 {
     OpenedPicture picture;
@@ -175,21 +160,6 @@ OpenedBytes PictureFolder::openBytes(const QString &name, bool listedRegular) co
 }
 
 #else
-
-PictureFolder::PictureFolder(const FolderHandle &folder)
-    : m_folder(folder)
-{
-}
-
-PictureFolder::PictureFolder(const QString &folder)
-    : m_folder(FolderHandle::open(folder))
-{
-}
-
-OpenedPicture PictureFolder::open(const QString &name, bool listedRegular) const
-{
-    return openFileIn(m_folder, name, listedRegular);
-}
 
 OpenedPicture openFileIn(const FolderHandle &folder, const QString &name, bool)
 {
@@ -236,3 +206,18 @@ OpenedBytes PictureFolder::openBytes(const QString &name, bool listedRegular) co
 }
 
 #endif
+
+PictureFolder::PictureFolder(const FolderHandle &folder)
+    : m_folder(folder)
+{
+}
+
+PictureFolder::PictureFolder(const QString &folder)
+    : m_folder(FolderHandle::open(folder))
+{
+}
+
+OpenedPicture PictureFolder::open(const QString &name, bool listedRegular) const
+{
+    return openFileIn(m_folder, name, listedRegular);
+}

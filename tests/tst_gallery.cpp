@@ -301,17 +301,42 @@ private slots:
         QVERIFY(QFile::exists(thumbnail("p00.jpg")));
     }
 
-    void linkNamedThumbnailsIsRefused()
+    // Something in the album's way, a link or a file where a folder or an
+    // image goes, ends the run naming it: it stays as it was, nothing is
+    // written through it, and no page is written.
+    void somethingInTheAlbumsWayIsRefused_data()
     {
+        QTest::addColumn<QString>("inTheWay"); // from the picture folder
+        QTest::addColumn<bool>("link");        // to a file or folder elsewhere; else a file of its own
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a link named vimbrel") << "vimbrel" << true << "symbolic link";
+        QTest::newRow("a file named vimbrel") << "vimbrel" << false << "not a folder";
+        QTest::newRow("a link at a thumbnail's name") << "vimbrel/small/p00.jpg.jpg" << true << "symbolic link";
+    }
+
+    void somethingInTheAlbumsWayIsRefused()
+    {
+        QFETCH(QString, inTheWay);
+        QFETCH(bool, link);
+        QFETCH(QString, reason);
         writePictures(2);
         QTemporaryDir elsewhere;
-        QVERIFY(QFile::link(elsewhere.path(), path("vimbrel")));
+        const QString target = inTheWay == "vimbrel" ? elsewhere.path() : elsewhere.filePath("precious.txt");
+        if (target != elsewhere.path())
+            QVERIFY(TestPictures::writeFile(target, "keep"));
+        QVERIFY(QDir(m_temp->path()).mkpath(QFileInfo(path(inTheWay)).path()));
+        QVERIFY(link ? QFile::link(target, path(inTheWay)) : TestPictures::writeFile(path(inTheWay), "a file"));
         PageFiles::Recorder notices;
         QCOMPARE(runGallery(notices), RunOutcome::Failed);
         QCOMPARE(notices.failures.size(), 1);
-        QVERIFY2(notices.failures.first().contains("symbolic link"), qPrintable(notices.failures.first()));
-        QVERIFY(notices.failures.first().contains(QDir::toNativeSeparators(path("vimbrel"))));
-        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QVERIFY2(notices.failures.first().contains(reason) && notices.failures.first().contains(QDir::toNativeSeparators(path(inTheWay))),
+                 qPrintable(notices.failures.first()));
+        QCOMPARE(QFileInfo(path(inTheWay)).isSymLink(), link);
+        if (!link)
+            QCOMPARE(TestPictures::readFile(path(inTheWay)), QByteArray("a file"));
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+                 target == elsewhere.path() ? QStringList() : QStringList{"precious.txt"});
+        QCOMPARE(TestPictures::readFile(elsewhere.filePath("precious.txt")), QByteArray(target == elsewhere.path() ? "" : "keep"));
         QVERIFY(!QFile::exists(path("index1.htm")));
     }
 
@@ -332,31 +357,6 @@ private slots:
         QVERIFY(QDir(elsewhere.path()).isEmpty());
         for (const char *made : {"moved/small/p00.jpg.jpg", "moved/large/p00.jpg.jpg", "moved/web/p00.jpg.jpg"})
             QVERIFY2(QFile::exists(path(made)), made);
-    }
-
-    void fileNamedThumbnailsIsRefused()
-    {
-        writePictures(1);
-        QVERIFY(TestPictures::writeFile(path("vimbrel"), "a file"));
-        PageFiles::Recorder notices;
-        QCOMPARE(runGallery(notices), RunOutcome::Failed);
-        QVERIFY(notices.failures.value(0).contains("not a folder"));
-        QCOMPARE(TestPictures::readFile(path("vimbrel")), QByteArray("a file"));
-    }
-
-    void linkAtAThumbnailsNameIsRefused()
-    {
-        writePictures(1);
-        QTemporaryDir elsewhere;
-        const QString target = elsewhere.filePath("precious.txt");
-        QVERIFY(TestPictures::writeFile(target, "keep"));
-        QVERIFY(QDir(m_temp->path()).mkpath("vimbrel/small"));
-        QVERIFY(QFile::link(target, thumbnail("p00.jpg")));
-        PageFiles::Recorder notices;
-        QCOMPARE(runGallery(notices), RunOutcome::Failed);
-        QVERIFY2(notices.failures.value(0).contains("symbolic link"), qPrintable(notices.failures.value(0)));
-        QCOMPARE(TestPictures::readFile(target), QByteArray("keep"));
-        QVERIFY(QFileInfo(thumbnail("p00.jpg")).isSymLink());
     }
 
     // A name at the file system's limit still gets a thumbnail: its

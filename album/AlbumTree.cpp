@@ -126,7 +126,7 @@ QStringList subFolders(Tree &tree, const FolderHandle &folder, const QString &re
             continue;
         // Only the album's own folders by what they hold: a folder of the
         // user's called "vimbrel" or "thumbnails" is an album like any other.
-        if ((name == GalleryPage::albumFolder || name == GalleryPage::oldThumbnailFolder) && isAlbumsOwnFolder(folder, name))
+        if (isAlbumsOwnFolder(folder, name))
             continue;
         if (entry->isLink)
             tree.notices.skip(relative + name, QStringLiteral("It is a link to a folder; links are not followed."));

@@ -540,9 +540,6 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     }
     GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, place, notices, cancel);
     if (written.outcome == RunOutcome::Completed) {
-        // The index keeps the pictures shown: the files of the others go.
-        for (auto it = gallery.index.records.begin(); it != gallery.index.records.end();)
-            it = build.stamps.contains(it.key()) && it->small.isValid() ? std::next(it) : gallery.index.records.erase(it);
         written.leftovers = leftoversOf(gallery, shown);
         written.leftovers.indexPages = deadIndexPages(folder, build.existingPages, written.pages);
     }

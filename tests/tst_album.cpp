@@ -455,18 +455,20 @@ private slots:
         QTest::addColumn<int>("field"); // of the picture's line; -1: junk lines added instead
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<bool>("remade");
-        QTest::newRow("as written") << 2 << QByteArray("60 45") << false;
-        QTest::newRow("thumbnail of no pixels") << 2 << QByteArray("0 0") << true;
-        QTest::newRow("thumbnail a pixel off") << 2 << QByteArray("61 45") << false;
-        QTest::newRow("thumbnail of another shape") << 2 << QByteArray("60 1") << true;
-        QTest::newRow("thumbnail past its box") << 2 << QByteArray("257 10") << true;
-        QTest::newRow("HiDPI thumbnail of no pixels") << 3 << QByteArray("0 45") << true;
-        QTest::newRow("HiDPI thumbnail past its box") << 3 << QByteArray("513 10") << true;
-        QTest::newRow("copy of no pixels") << 4 << QByteArray("0 0") << true;
-        QTest::newRow("no copy, though one is there") << 4 << QByteArray("-1 -1") << true;
-        QTest::newRow("copy past the web size") << 4 << QByteArray("2049 10") << true;
-        QTest::newRow("junk records, within the bound") << -1 << QByteArray::number(5000) << false;
-        QTest::newRow("junk records, past the bound") << -1 << QByteArray::number(12000) << true;
+        QTest::addColumn<QSize>("picture");
+        QTest::newRow("as written") << 2 << QByteArray("60 45") << false << QSize(60, 45);
+        QTest::newRow("one pixel wide, as written") << 2 << QByteArray("1 256") << false << QSize(1, 300);
+        QTest::newRow("thumbnail of no pixels") << 2 << QByteArray("0 0") << true << QSize(60, 45);
+        QTest::newRow("thumbnail a pixel off") << 2 << QByteArray("61 45") << false << QSize(60, 45);
+        QTest::newRow("thumbnail of another shape") << 2 << QByteArray("60 1") << true << QSize(60, 45);
+        QTest::newRow("thumbnail past its box") << 2 << QByteArray("257 10") << true << QSize(60, 45);
+        QTest::newRow("HiDPI thumbnail of no pixels") << 3 << QByteArray("0 45") << true << QSize(60, 45);
+        QTest::newRow("HiDPI thumbnail past its box") << 3 << QByteArray("513 10") << true << QSize(60, 45);
+        QTest::newRow("copy of no pixels") << 4 << QByteArray("0 0") << true << QSize(60, 45);
+        QTest::newRow("no copy, though one is there") << 4 << QByteArray("-1 -1") << true << QSize(60, 45);
+        QTest::newRow("copy past the web size") << 4 << QByteArray("2049 10") << true << QSize(60, 45);
+        QTest::newRow("junk records, within the bound") << -1 << QByteArray::number(5000) << false << QSize(60, 45);
+        QTest::newRow("junk records, past the bound") << -1 << QByteArray::number(12000) << true << QSize(60, 45);
     }
 
     void indexRecordsThatCannotBeTrue()
@@ -474,7 +476,8 @@ private slots:
         QFETCH(int, field);
         QFETCH(QByteArray, value);
         QFETCH(bool, remade);
-        QVERIFY(TestPictures::writeFile(path("p.jpg"), TestPictures::jpeg(60, 45)));
+        QFETCH(QSize, picture);
+        QVERIFY(TestPictures::writeFile(path("p.jpg"), TestPictures::jpeg(picture.width(), picture.height())));
         QCOMPARE(runAlbum(), RunOutcome::Completed);
         const QByteArray index = TestPictures::readFile(path("vimbrel/index.txt"));
         QList<QByteArray> lines = index.split('\n');

@@ -376,6 +376,12 @@ private slots:
             QVERIFY2(QImageReader(path(QUrl::fromPercentEncoding(thumbnail.source.toUtf8()))).size().isValid(),
                      qPrintable(thumbnail.source));
         QVERIFY(QFile::exists(thumbnail(fits)));
+        // Gone, its files named by a digest go too ("2f5275bb05…": digits from 0).
+        QVERIFY(QFile::exists(path("vimbrel/small/" + thumbnailName(longest))) && thumbnailName(longest).contains('0'));
+        QVERIFY(QFile::remove(path(longest)));
+        QCOMPARE(runGallery(notices), RunOutcome::Completed);
+        for (const QString &gone : {"vimbrel/small/" + thumbnailName(longest), "vimbrel/pages/" + pageName(longest)})
+            QVERIFY2(!QFile::exists(path(gone)), qPrintable(gone));
     }
 
     // What a killed run leaves in the thumbnail folder, its temporaries, goes;

@@ -233,14 +233,16 @@ Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relati
 }
 
 // Once the top's pages are written no page leads to a leftover: each album
-// is reached again from the top, by name, never through a link.
+// is reached again from the top, by name, never through a link, and taken
+// again while its files go; one another run has taken now is left for a
+// later run to clear.
 void removePending(const FolderHandle &root, const QList<Pending> &pending)
 {
     for (const Pending &album : pending) {
         FolderHandle folder = root;
         for (const QString &name : album.path)
             folder = folder.subFolder(name, false);
-        if (folder.isOpen())
+        if (folder.isOpen() && folder.lockForRun().isEmpty())
             removeLeftovers(folder, album.leftovers);
     }
 }

@@ -2,7 +2,9 @@
 
 #include "common/ReadableBytes.h"
 #include "formats/DecodeBudget.h"
+#include "formats/HeifDecoding.h"
 #include "formats/JpegDecoding.h"
+#include "formats/PictureMeasure.h"
 #include "system/FolderHandle.h"
 #include "system/PageOutput.h"
 #include "system/PictureFolder.h"
@@ -110,6 +112,7 @@ struct Decoded {
     bool overBudget = false;
     bool stopped = false;
     bool systemFailure = false; // the system failed, not the picture: the run cannot go on
+    bool copied = false;        // a web copy is made of it
     Held held;                  // a full decode's memory, until its images are made
 };
 
@@ -136,6 +139,11 @@ bool isJpeg(QIODevice &device)
     return device.seek(0) && device.peek(3) == QByteArrayView("\xFF\xD8\xFF", 3);
 }
 
+QImage scaledTo(const QImage &image, QSize size)
+{
+    return image.size() == size ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 // The largest image to be made from a picture shown at displayed size.
 QSize largestTarget(QSize displayed, const AlbumSizes &sizes, bool copied)
 {
@@ -159,9 +167,44 @@ Decoded decodeJpegCovering(QIODevice &device, const AlbumSizes &sizes, DecodeBud
         return notDecoded(jpeg.problem, jpeg.overBudget, jpeg.stopped);
     const QSize displayed = jpeg.orientation >= 5 ? jpeg.stored.transposed() : jpeg.stored;
     Decoded decoded;
+    decoded.copied = copied;
     decoded.image = inSrgb(upright(std::move(jpeg.image), jpeg.orientation));
     decoded.facts = std::move(jpeg.facts);
     decoded.displayed = displayed;
+    return decoded;
+}
+
+// The copy's size: a photo no browser shows (HEIC, AVIF) is copied whole
+// when the album is asked for no copies.
+QSize copySize(QSize displayed, const AlbumSizes &sizes)
+{
+    return sizes.webSize > 0 ? fittedSize(displayed, sizes.webSize) : displayed;
+}
+
+// HEIC and AVIF through libheif, which decodes at full size. Only the
+// largest image to be made is turned into sRGB, and the full decode's memory
+// is given back once that is made, unless it is that image.
+Decoded decodeHeifCovering(QIODevice &device, const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    DeviceBytes bytes(device);
+    HeifLimits limits;
+    limits.workingBytes = budget.total();
+    limits.stop = stop;
+    limits.reserve = [&budget, stop](qint64 taken) { return budget.take(taken, stop); };
+    HeifDecoded heif = decodeHeif(bytes, limits);
+    Held held(budget, heif.reserved);
+    if (heif.image.isNull())
+        return notDecoded(heif.problem, heif.overBudget, heif.stopped);
+    Decoded decoded;
+    decoded.displayed = heif.image.size();
+    const QSize web = copySize(decoded.displayed, sizes);
+    const QSize large = fittedSize(decoded.displayed, 2 * sizes.box);
+    const QSize target = web.width() >= large.width() && web.height() >= large.height() ? web : large;
+    decoded.image = onWhite(inSrgb(scaledTo(heif.image, target)));
+    if (target == decoded.displayed)
+        decoded.held = std::move(held);
+    decoded.facts = std::move(heif.facts);
+    decoded.copied = true;
     return decoded;
 }
 
@@ -230,11 +273,6 @@ Decoded decodeOther(QIODevice &device, DecodeBudget &budget, const std::atomic<b
     return decoded;
 }
 
-QImage scaledTo(const QImage &image, QSize size)
-{
-    return image.size() == size ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
 struct Written {
     QString error;
     bool fatal = false;
@@ -300,14 +338,17 @@ ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, c
     if (!opened.file)
         return notMade(cannotRead(pictures.handle(), name, opened.problem.reason), opened.problem.systemFailure);
     const bool jpeg = isJpeg(*opened.file);
+    const bool heif = !jpeg && opened.file->seek(0) && isHeif(opened.file->peek(32));
     // Qt's readers of the other formats may keep what a file stuffs into
     // itself; libjpeg is never asked to keep more than a few segments.
-    if (!jpeg && opened.length > maxPictureBytes)
+    if (!jpeg && !heif && opened.length > maxPictureBytes)
         return notMade(cannotRead(pictures.handle(), name,
                                   QStringLiteral("The file is larger than a picture of this kind should be (%1); "
                                                  "the classic pages, which decode nothing, still list it.")
                                       .arg(readableBytes(opened.length))));
-    Decoded decoded = jpeg ? decodeJpegCovering(*opened.file, sizes, budget, stop) : decodeOther(*opened.file, budget, stop);
+    Decoded decoded = jpeg   ? decodeJpegCovering(*opened.file, sizes, budget, stop)
+                      : heif ? decodeHeifCovering(*opened.file, sizes, budget, stop)
+                             : decodeOther(*opened.file, budget, stop);
     ImagesMade made;
     if (decoded.stopped || (stop && stop->load())) {
         made.stopped = true;
@@ -321,8 +362,8 @@ ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, c
     const QString file = thumbnailName(name);
     const QSize shown = decoded.displayed;
     QImage web;
-    if (jpeg && sizes.webSize > 0)
-        web = scaledTo(decoded.image, fittedSize(shown, sizes.webSize));
+    if (decoded.copied)
+        web = scaledTo(decoded.image, copySize(shown, sizes));
     const QImage large = scaledTo(web.isNull() ? decoded.image : web, fittedSize(shown, 2 * sizes.box));
     const QImage small = scaledTo(large, fittedSize(shown, sizes.box));
     using Output = std::tuple<const FolderHandle *, const QImage *, int>;

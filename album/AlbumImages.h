@@ -15,7 +15,7 @@ class PictureFolder;
 /** The sizes the album makes: thumbnails fitting box (and 2 box for HiDPI screens), copies fitting webSize. */
 struct AlbumSizes {
     int box = 256;
-    int webSize = 2048; // 0: no copies; the picture pages show the originals
+    int webSize = 2048; // 0: no copies but of HEIC and AVIF photos (whole); the picture pages show the originals
 };
 
 /** The album's image folders, each opened once. */
@@ -60,7 +60,10 @@ bool isPlainName(const QString &name);
  * Makes the album's images of the picture name in pictures from one decode:
  * its thumbnail fitting in box x box, one fitting twice that for HiDPI
  * screens, and, for a JPEG when sizes.webSize is set, a copy fitting in
- * webSize x webSize; all upright as the EXIF orientation says, in sRGB,
+ * webSize x webSize; for a HEIC or AVIF photo, which no browser but Safari
+ * shows, always a copy, of the whole picture when webSize is 0. JPEGs are
+ * upright as the EXIF orientation says, HEIF photos as their own rotation,
+ * mirror and crop say; all in sRGB,
  * never enlarged, carrying no metadata, each written whole as thumbnailName()
  * in its folder, never through a link. Other formats (an animated GIF among
  * them) get thumbnails of their first frame and are shown as themselves.

@@ -190,7 +190,7 @@ Written writeAlbum(Tree &tree, const FolderHandle &folder, const QString &relati
     if (tree.stopped())
         return {};
     tree.notices.startFolder(relative);
-    CatalogueBuild build = GetGif(folder, tree.notices, depth == 0 ? tree.settings : nullptr, tree.cancel);
+    CatalogueBuild build = GetGif(folder, tree.notices, depth == 0 ? tree.settings : nullptr, tree.cancel, Candidates::Album);
     if (build.cancelled) {
         tree.cancelled = true;
         return {};

@@ -71,7 +71,7 @@ bool isTemporary(const QString &name)
     if (dot <= 0 || name.at(dot) != QLatin1Char('.'))
         return false; // most names, found without a regular expression
     static const QRegularExpression temporary(
-        QStringLiteral(R"(^(.+\.(gif|jpg)\.(jpg|htm)|[0-9a-f]{40}\.(jpg|htm)|index\.txt)\.[A-Za-z0-9]{%1}$)")
+        QStringLiteral(R"(^(.+\.(gif|jpg|heic|heif|hif|avif)\.(jpg|htm)|[0-9a-f]{40}\.(jpg|htm)|index\.txt)\.[A-Za-z0-9]{%1}$)")
             .arg(PageBatch::temporarySuffixBytes - 1),
         QRegularExpression::CaseInsensitiveOption);
     return temporary.match(name).hasMatch();
@@ -158,11 +158,20 @@ bool couldBe(QSize size, QSize shown, int box)
         && size.height() <= std::min(box, shown.height() + 1) && std::abs(skew) <= std::max(shown.width(), shown.height());
 }
 
-bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown)
+// A photo no browser shows as it is always has a copy, the whole picture's
+// when copies are not asked for; any other picture has one only when they are.
+bool copyCouldBe(const Gallery &gallery, const AlbumRecord &known, QSize shown, bool converted)
+{
+    if (gallery.sizes.webSize > 0)
+        return known.web.isValid() ? couldBe(known.web, shown, gallery.sizes.webSize) : !converted;
+    return converted ? known.web == shown : !known.web.isValid();
+}
+
+bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown,
+                bool converted)
 {
     if (known.stamp != stamp || stamp == FileStamp{} || !couldBe(known.small, shown, gallery.sizes.box)
-        || !couldBe(known.large, shown, 2 * gallery.sizes.box)
-        || (known.web.isValid() && !couldBe(known.web, shown, gallery.sizes.webSize)))
+        || !couldBe(known.large, shown, 2 * gallery.sizes.box) || !copyCouldBe(gallery, known, shown, converted))
         return false;
     const QString file = thumbnailName(name);
     // A copy on disk that the record does not vouch for is made again too:
@@ -183,7 +192,8 @@ void plan(Gallery &gallery, const CatalogueBuild &build)
         const Class1 &record = catalogue.at(i);
         const QSize shown(record.imLargeur - 2 * holderBorder, record.imHauteur - 2 * holderBorder);
         const auto known = gallery.loaded.records.constFind(record.FileName);
-        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName), shown)) {
+        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName), shown,
+                                                                            build.converted.contains(record.FileName))) {
             gallery.entries.append(entryOf(record, shown, *known));
         } else {
             gallery.entries.append(entryOf(record, shown, {}));
@@ -329,7 +339,7 @@ bool isAlbumFileName(const QString &name, QLatin1StringView suffix)
     const bool digest = stem.size() == 40 && std::all_of(stem.cbegin(), stem.cend(), [](QChar c) {
         return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
     });
-    return digest || isCandidateName(stem);
+    return digest || isCandidateName(stem, Candidates::Album);
 }
 
 // What no page shows any more: files of the forms a run writes, in the

@@ -2,9 +2,19 @@
 
 #include <QString>
 
+/** Which files a run takes for pictures. */
+enum class Candidates {
+    Classic, // names ending GIF or JPG: what the classic pages have always listed
+    Album,   // those, and phone photos (HEIC, HEIF, AVIF), which the album converts for browsers
+};
+
 /**
  * Returns true when an entry name may be a picture: its last three letters,
  * in any case, are "GIF" or "JPG". No dot is needed ("mygif" qualifies);
- * ".jpeg", ".png" and names shorter than three letters never do.
+ * ".jpeg", ".png" and names shorter than three letters never do. For the
+ * album, a phone photo's name (isPhonePhotoName()) qualifies too.
  */
-bool isCandidateName(const QString &name);
+bool isCandidateName(const QString &name, Candidates which = Candidates::Classic);
+
+/** Returns true when name ends ".heic", ".heif", ".hif" or ".avif", in any case. */
+bool isPhonePhotoName(const QString &name);

@@ -17,23 +17,24 @@ constexpr qint64 batchIntervalMs = 100;
 
 } // namespace
 
-FolderListing listPictures(const QString &folder, const std::atomic<bool> *cancel)
+FolderListing listPictures(const QString &folder, const std::atomic<bool> *cancel, Candidates which)
 {
     FolderListing listing;
     listing.error = listPicturesInBatches(
-        folder, [&listing](QList<ListedPicture> &&batch) { listing.pictures.append(std::move(batch)); }, cancel);
+        folder, [&listing](QList<ListedPicture> &&batch) { listing.pictures.append(std::move(batch)); }, cancel,
+        listingBatchSize, which);
     return listing;
 }
 
 QString listPicturesInBatches(const QString &folder, const PictureBatchSink &sink, const std::atomic<bool> *cancel,
-                              qsizetype batchSize)
+                              qsizetype batchSize, Candidates which)
 {
     FolderEnumeration entries(folder);
     if (!entries.error().isEmpty())
         return QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder), entries.error());
     QList<QString> candidates;
     while (auto entry = entries.next()) {
-        if (!entry->isFolder && isCandidateName(entry->name))
+        if (!entry->isFolder && isCandidateName(entry->name, which))
             candidates.append(std::move(entry->name));
     }
     const FolderFileLengths lengths(folder);

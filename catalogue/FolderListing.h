@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/CandidateRule.h"
 #include "catalogue/Class1.h"
 
 #include <QList>
@@ -25,11 +26,12 @@ using PictureBatchSink = std::function<void(QList<ListedPicture> &&batch)>;
 inline constexpr qsizetype listingBatchSize = 2000;
 
 /**
- * Lists the candidate files of folder with their lengths, in name order.
+ * Lists the candidate files of folder (which says which) with their lengths, in name order.
  * Sub-folders are skipped, and so is an entry whose length cannot be read.
  * Opens no picture. Runs on any thread; stops early when cancel becomes true.
  */
-FolderListing listPictures(const QString &folder, const std::atomic<bool> *cancel = nullptr);
+FolderListing listPictures(const QString &folder, const std::atomic<bool> *cancel = nullptr,
+                           Candidates which = Candidates::Classic);
 
 /**
  * Lists folder as listPictures() does, handing the pictures to sink as it
@@ -38,7 +40,8 @@ FolderListing listPictures(const QString &folder, const std::atomic<bool> *cance
  * empty text, or why the folder cannot be listed (then sink is never called).
  */
 QString listPicturesInBatches(const QString &folder, const PictureBatchSink &sink,
-                              const std::atomic<bool> *cancel = nullptr, qsizetype batchSize = listingBatchSize);
+                              const std::atomic<bool> *cancel = nullptr, qsizetype batchSize = listingBatchSize,
+                              Candidates which = Candidates::Classic);
 
 /** Returns the number of pages that count pictures fill, ten to a page. */
 constexpr qint64 pageEstimate(qint64 count)

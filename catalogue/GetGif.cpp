@@ -19,12 +19,14 @@ namespace {
 struct Measured {
     Class1 record;
     FileStamp stamp;
+    bool converted = false;
     QString reason; // empty when record is complete
     bool systemFailure = false; // the system, not the file, failed: the run cannot go on
     bool cancelled = false;
 };
 
-Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, const std::atomic<bool> *cancel)
+Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, Candidates which,
+                       const std::atomic<bool> *cancel)
 {
     const QString &name = entry.name;
     Measured result;
@@ -35,7 +37,7 @@ Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, co
         result.reason = QStringLiteral("Its name is not valid text, so no page can refer to it.");
         return result;
     }
-    const Measurement measurement = measureIn(folder, name, entry.isRegular, cancel);
+    const Measurement measurement = measureIn(folder, name, entry.isRegular, cancel, which);
     result.systemFailure = measurement.systemFailure;
     result.cancelled = measurement.cancelled;
     if (!measurement.error.isEmpty()) {
@@ -43,6 +45,7 @@ Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, co
         return result;
     }
     result.stamp = measurement.stamp;
+    result.converted = measurement.converted;
     result.record.FileSize = QString::number(measurement.length);
     result.record.imHauteur = qint64(measurement.size.height()) + 2 * holderBorder;
     result.record.imLargeur = qint64(measurement.size.width()) + 2 * holderBorder;
@@ -73,13 +76,13 @@ bool isPageTemporary(const QString &name)
 } // namespace
 
 CatalogueBuild GetGif(const QString &folder, RunNotices &notices, SettingsStore *settings,
-                      const std::atomic<bool> *cancel)
+                      const std::atomic<bool> *cancel, Candidates which)
 {
-    return GetGif(FolderHandle::open(folder), notices, settings, cancel);
+    return GetGif(FolderHandle::open(folder), notices, settings, cancel, which);
 }
 
 CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsStore *settings,
-                      const std::atomic<bool> *cancel)
+                      const std::atomic<bool> *cancel, Candidates which)
 {
     CatalogueBuild build;
     if (settings)
@@ -98,7 +101,7 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             build.existingPages.append(page);
         else if (isPageTemporary(entry->name))
             build.pageTemporaries.append(entry->name);
-        if (isCandidateName(entry->name))
+        if (isCandidateName(entry->name, which))
             candidates.append(std::move(*entry));
     }
     const PictureFolder pictures(folder);
@@ -112,7 +115,7 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             stopped.cancelled = true;
             return stopped;
         }
-        return measureRecord(pictures, candidates.at(i), cancel);
+        return measureRecord(pictures, candidates.at(i), which, cancel);
     };
     const auto take = [&](qsizetype i, Measured &&measured) {
         const QString &name = candidates.at(i).name;
@@ -129,6 +132,8 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             return true;
         }
         build.stamps.insert(name, measured.stamp);
+        if (measured.converted)
+            build.converted.insert(name);
         build.catalogue.append(std::move(measured.record));
         notices.read(++read, dir.filePath(name));
         return true;

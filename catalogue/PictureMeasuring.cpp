@@ -1,5 +1,6 @@
 #include "PictureMeasuring.h"
 
+#include "formats/HeifDecoding.h"
 #include "formats/PictureHeader.h"
 
 #include <QFileInfo>
@@ -21,9 +22,33 @@ private:
     qint64 m_size;
 };
 
+bool isHeifIn(ByteSource &bytes)
+{
+    char start[32];
+    const qint64 read = bytes.readAt(0, start, sizeof start);
+    return read > 0 && isHeif(QByteArrayView(start, read));
+}
+
+// A HEIF photo's size from its header, through libheif; what decoding it
+// costs is the album's to weigh.
+Measurement measuredHeif(ByteSource &bytes, qint64 length, const std::atomic<bool> *cancel)
+{
+    const HeifHeader header = readHeifHeader(bytes, 0, cancel);
+    Measurement measurement;
+    measurement.length = length;
+    measurement.cancelled = header.stopped;
+    measurement.converted = true;
+    if (header.problem.isEmpty())
+        measurement.size = header.displayed;
+    else
+        measurement.error = header.problem;
+    return measurement;
+}
+
 } // namespace
 
-Measurement measureIn(const PictureFolder &folder, const QString &name, bool listedRegular, const std::atomic<bool> *cancel)
+Measurement measureIn(const PictureFolder &folder, const QString &name, bool listedRegular, const std::atomic<bool> *cancel,
+                      Candidates which)
 {
     const OpenedBytes opened = folder.openBytes(name, listedRegular);
     Measurement measurement;
@@ -33,7 +58,8 @@ Measurement measureIn(const PictureFolder &folder, const QString &name, bool lis
         return measurement;
     }
     OpenBytes bytes(*opened.bytes, opened.length);
-    measurement = measurementOf(readPictureHeader(bytes, cancel), opened.length);
+    measurement = which == Candidates::Album && isHeifIn(bytes) ? measuredHeif(bytes, opened.length, cancel)
+                                                                : measurementOf(readPictureHeader(bytes, cancel), opened.length);
     measurement.stamp = opened.stamp;
     return measurement;
 }

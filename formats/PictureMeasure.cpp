@@ -4,31 +4,22 @@
 
 #include <QIODevice>
 
-namespace {
-
-class DeviceBytes : public ByteSource
+qint64 DeviceBytes::readAt(qint64 offset, char *into, qint64 count)
 {
-public:
-    explicit DeviceBytes(QIODevice &device)
-        : m_device(device)
-    {
-    }
+    if (!m_device.seek(offset))
+        return 0; // past the end
+    return m_device.read(into, count);
+}
 
-    qint64 readAt(qint64 offset, char *into, qint64 count) override
-    {
-        if (!m_device.seek(offset))
-            return 0; // past the end
-        return m_device.read(into, count);
-    }
+QString DeviceBytes::errorString() const
+{
+    return m_device.errorString();
+}
 
-    QString errorString() const override { return m_device.errorString(); }
-    qint64 size() const override { return m_device.size(); }
-
-private:
-    QIODevice &m_device;
-};
-
-} // namespace
+qint64 DeviceBytes::size() const
+{
+    return m_device.size();
+}
 
 Measurement measurePicture(QIODevice &device, const std::atomic<bool> *cancel)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/FileStamp.h"
+#include "formats/PictureHeader.h"
 
 #include <QSize>
 #include <QString>
@@ -16,6 +17,7 @@ struct Measurement {
     QString error; // empty when size is valid
     bool systemFailure = false; // the system ran out of something: a run cannot go on
     bool cancelled = false;
+    bool converted = false;     // a photo no browser but Safari shows (HEIC, AVIF): the album shows a copy
 };
 
 /**
@@ -29,6 +31,20 @@ struct Measurement {
 Measurement measurePicture(QIODevice &device, const std::atomic<bool> *cancel = nullptr);
 
 struct HeaderReading;
+
+/** The bytes of an open device, read at any offset. */
+class DeviceBytes : public ByteSource
+{
+public:
+    explicit DeviceBytes(QIODevice &device) : m_device(device) {}
+
+    qint64 readAt(qint64 offset, char *into, qint64 count) override;
+    QString errorString() const override;
+    qint64 size() const override;
+
+private:
+    QIODevice &m_device;
+};
 
 /** Returns what reading, a header read from a file of length bytes, measured. */
 Measurement measurementOf(const HeaderReading &reading, qint64 length);

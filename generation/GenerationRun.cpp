@@ -49,7 +49,8 @@ RunOutcome runGeneration(const QString &path, RunNotices &notices, SettingsStore
     }
     if (options.style == PageStyle::Gallery && options.recursive)
         return runAlbumTree(folder, notices, settings, cancel, options);
-    CatalogueBuild build = GetGif(folder, notices, settings, cancel);
+    CatalogueBuild build = GetGif(folder, notices, settings, cancel,
+                                  options.style == PageStyle::Gallery ? Candidates::Album : Candidates::Classic);
     if (build.cancelled)
         return RunOutcome::Cancelled;
     if (!build.error.isEmpty()) {

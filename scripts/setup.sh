@@ -9,6 +9,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libjpeg62-turbo-dev  # JPEG decoding with bounded memory
+    libheif-dev          # HEIC and AVIF photos, with libheif's HEVC and AV1 decoders
 )
 test_packages=(
     chromium nodejs  # the browser tests: Chromium driven by a Node script
@@ -16,6 +17,7 @@ test_packages=(
     imagemagick libjpeg-turbo-progs webp libimage-exiftool-perl
     tidy  # the gallery pages are checked with it
     libvips-tools igal2  # vipsthumbnail and igal2, the gallery benchmark's references
+    libheif-examples     # heif-convert, the HEIF benchmark's reference; heif-enc
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
     # the package check: cpack's DEB generator (dpkg-shlibdeps, file), then

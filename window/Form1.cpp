@@ -229,6 +229,7 @@ void Form1::followStyle()
     for (QAction *item : {m_controls.mnuOrderByName, m_controls.mnuOrderByDate, m_controls.mnuSubFolders})
         item->setEnabled(gallery);
     m_listing->setPicturesPerPage(gallery ? PageOptions::defaultGalleryPageSize : picturesPerPage);
+    m_listing->setCandidates(gallery ? Candidates::Album : Candidates::Classic);
 }
 
 void Form1::showThumbnailCount(qint64 count)

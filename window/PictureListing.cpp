@@ -15,11 +15,12 @@ namespace {
 
 // Runs on a pool thread: each batch becomes a result as soon as it is read,
 // and a folder that cannot be read, one result holding only the reason.
-void readFolder(QPromise<FolderListing> &promise, const QString &folder, const std::atomic<bool> *cancel)
+void readFolder(QPromise<FolderListing> &promise, const QString &folder, const std::atomic<bool> *cancel,
+                Candidates which)
 {
     const QString error = listPicturesInBatches(
         folder, [&promise](QList<ListedPicture> &&batch) { promise.addResult(FolderListing{std::move(batch), {}}); },
-        cancel);
+        cancel, listingBatchSize, which);
     if (!error.isEmpty())
         promise.addResult(FolderListing{{}, error});
 }
@@ -76,9 +77,18 @@ void PictureListing::ListGiff(const QString &folder)
     emit started(folder);
 
     // setFuture() drops the superseded listing's pending signals: none of its batches arrives here.
-    m_watcher.setFuture(QtConcurrent::run([folder, cancel = m_cancel](QPromise<FolderListing> &promise) {
-        readFolder(promise, folder, cancel.get());
+    m_watcher.setFuture(QtConcurrent::run([folder, cancel = m_cancel, which = m_candidates](QPromise<FolderListing> &promise) {
+        readFolder(promise, folder, cancel.get(), which);
     }));
+}
+
+void PictureListing::setCandidates(Candidates which)
+{
+    if (which == m_candidates)
+        return;
+    m_candidates = which;
+    if (!m_folder.isEmpty())
+        ListGiff(m_folder);
 }
 
 QString PictureListing::folder() const

@@ -42,6 +42,9 @@ public:
     /** Counts the pages at perPage pictures a page from now on (the gallery's pages hold more than ten). */
     void setPicturesPerPage(qint64 perPage);
 
+    /** Lists which files from now on (the gallery shows phone photos too), listing the folder again when that changes. */
+    void setCandidates(Candidates which);
+
     /** Empties the list and lists folder's pictures into it. */
     void ListGiff(const QString &folder);
 
@@ -78,4 +81,5 @@ private:
     QString m_folder;
     QString m_error;
     qint64 m_perPage = picturesPerPage;
+    Candidates m_candidates = Candidates::Classic;
 };

@@ -1,0 +1,323 @@
+// Phone photos in the album: HEIC and AVIF made with libheif's own encoder
+// (turned, tiled, deep, transparent, with profiles and facts), and headers
+// that claim more than a photo holds.
+#include "catalogue/FolderListing.h"
+#include "formats/JpegDecoding.h"
+#include "generation/GenerationRun.h"
+#include "preview/PictureDecoding.h"
+#include "support/HeifFiles.h"
+#include "support/PageFiles.h"
+#include "support/TestPictures.h"
+
+#include <QColorSpace>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Four colours, one a quadrant, so that every turn and mirror looks different.
+QImage quadrants(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const int w = size.width() / 2, h = size.height() / 2;
+    image.fill(Qt::white);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, x < w ? (y < h ? qRgb(220, 30, 30) : qRgb(30, 30, 220))
+                                       : (y < h ? qRgb(30, 200, 30) : qRgb(240, 220, 40)));
+    return image;
+}
+
+// The picture a grid of copies of tile shows.
+QImage tiled(const QImage &tile, int rows, int columns)
+{
+    QImage image(tile.width() * columns, tile.height() * rows, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, tile.pixel(x % tile.width(), y % tile.height()));
+    return image;
+}
+
+// How far apart two images are at the points of a 16 x 16 lattice that lie
+// in a flat part of expected (an edge blurs in any encoding), the worst channel.
+int difference(const QImage &a, const QImage &expected)
+{
+    const auto flat = [&expected](int x, int y) {
+        for (const QPoint d : {QPoint(-4, -4), QPoint(4, -4), QPoint(-4, 4), QPoint(4, 4)})
+            if (expected.pixel(std::clamp(x + d.x(), 0, expected.width() - 1), std::clamp(y + d.y(), 0, expected.height() - 1))
+                != expected.pixel(x, y))
+                return false;
+        return true;
+    };
+    int worst = 0;
+    for (int i = 0; i < 16; ++i)
+        for (int j = 0; j < 16; ++j) {
+            const int x = expected.width() * (2 * i + 1) / 32, y = expected.height() * (2 * j + 1) / 32;
+            if (!flat(x, y))
+                continue;
+            const QRgb p = a.pixel(x * a.width() / expected.width(), y * a.height() / expected.height());
+            const QRgb q = expected.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return worst;
+}
+
+// The TIFF structure of the Exif that exiftool writes into a JPEG.
+QByteArray exifOf(const QStringList &tags)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("e.jpg");
+    TestPictures::writeFile(path, TestPictures::jpeg(16, 16));
+    QProcess::execute(QStringLiteral("exiftool"), QStringList{"-q", "-overwrite_original"} + tags + QStringList{path});
+    const QByteArray jpeg = TestPictures::readFile(path);
+    const qsizetype at = jpeg.indexOf(QByteArray("Exif\0\0", 6));
+    const int length = (quint8(jpeg.at(at - 2)) << 8) | quint8(jpeg.at(at - 1));
+    return jpeg.mid(at + 6, length - 8);
+}
+
+QByteArray captionXmp()
+{
+    return R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+           R"(<rdf:Description xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:description><rdf:Alt>)"
+           R"(<rdf:li xml:lang="x-default">Quai Branly at noon</rdf:li></rdf:Alt></dc:description>)"
+           R"(</rdf:Description></rdf:RDF></x:xmpmeta>)";
+}
+
+} // namespace
+
+class HeifTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_temp;
+    PageFiles::Recorder m_notices;
+    QString path(const QString &name) const { return m_temp->filePath(name); }
+
+    RunOutcome runAlbum(int webSize = PageOptions::defaultWebSize, PageStyle style = PageStyle::Gallery)
+    {
+        PageOptions options;
+        options.style = style;
+        options.webSize = webSize;
+        m_notices = {};
+        return runGeneration(m_temp->path(), m_notices, nullptr, nullptr, options);
+    }
+
+    QImage albumImage(const QString &folder, const QString &name) const
+    {
+        return QImage(path("vimbrel/" + folder + "/" + name + ".jpg"));
+    }
+
+private slots:
+    void init()
+    {
+        m_temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_temp->isValid());
+    }
+
+    void cleanup() { m_temp.reset(); }
+
+    // Each photo as Safari shows it: the file's own turn, mirror and tiles,
+    // in the copy and the thumbnails, and in the preview.
+    void photosAreShownAsTheFileSays_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QImage>("expected");
+        const QImage photo = quadrants({96, 64});
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            HeifRecipe recipe;
+            recipe.orientation = orientation;
+            QTest::addRow("HEIC, orientation %d", orientation)
+                << QStringLiteral("o%1.heic").arg(orientation) << makeHeif(photo, recipe) << upright(photo, orientation);
+        }
+        HeifRecipe avif;
+        avif.av1 = true;
+        avif.orientation = 6;
+        QTest::newRow("AVIF turned, any case") << "P.AVIF" << makeHeif(photo, avif) << upright(photo, 6);
+        HeifRecipe deep;
+        deep.bits = 10;
+        QTest::newRow("HEIC, 10 bits") << "deep.hif" << makeHeif(photo, deep) << photo;
+        QImage clear = photo.convertToFormat(QImage::Format_ARGB32);
+        for (int x = 0; x < 48; ++x)
+            for (int y = 0; y < 32; ++y)
+                clear.setPixel(x, y, 0); // transparent: the page's white
+        QImage onWhite = photo;
+        for (int x = 0; x < 48; ++x)
+            for (int y = 0; y < 32; ++y)
+                onWhite.setPixel(x, y, qRgb(255, 255, 255));
+        HeifRecipe alpha;
+        alpha.av1 = true;
+        QTest::newRow("AVIF with alpha") << "clear.avif" << makeHeif(clear, alpha) << onWhite;
+        HeifRecipe extras;
+        extras.thumbnail = true;
+        extras.secondImage = true;
+        QTest::newRow("thumbnail and a second image") << "extras.heif" << makeHeif(photo, extras) << photo;
+        const QImage tile = quadrants({64, 64});
+        QTest::newRow("grid of 2 x 3 tiles") << "grid.heic" << makeHeifGrid(tile, {}) << tiled(tile, 2, 3);
+        HeifGrid cropped;
+        cropped.output = {150, 100};
+        QTest::newRow("grid cropped by its size") << "cropped.heic" << makeHeifGrid(tile, cropped) << tiled(tile, 2, 3).copy(0, 0, 150, 100);
+        HeifGrid turned;
+        turned.rotation = 1;
+        QTest::newRow("grid turned by irot") << "turned.heic" << makeHeifGrid(tile, turned)
+                                             << tiled(tile, 2, 3).transformed(QTransform().rotate(-90));
+        HeifRecipe exifTurned;
+        exifTurned.exif = exifOf({"-Orientation#=6"});
+        QTest::newRow("Exif orientation not applied") << "exif.heic" << makeHeif(photo, exifTurned) << photo;
+    }
+
+    void photosAreShownAsTheFileSays()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, file);
+        QFETCH(QImage, expected);
+        QVERIFY2(!file.isEmpty(), "libheif could not encode the test photo");
+        QVERIFY(TestPictures::writeFile(path(name), file));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QVERIFY2(m_notices.skipped.isEmpty(), qPrintable(m_notices.skipped.value(0).reason));
+        const QImage web = albumImage("web", name);
+        QCOMPARE(web.size(), expected.size());
+        QVERIFY2(difference(web, expected) < 40, qPrintable(QString::number(difference(web, expected))));
+        QVERIFY(difference(albumImage("large", name), expected) < 40);
+        QImage preview(expected.size(), QImage::Format_RGB32);
+        preview.fill(Qt::white); // as the page shows what is transparent
+        QPainter(&preview).drawImage(0, 0, decodePicture(path(name)).image);
+        QVERIFY(difference(preview, expected) < 40);
+        QVERIFY(TestPictures::readFile(path("vimbrel/pages/" + name + ".htm")).contains("download"));
+    }
+
+    // Profiles: the copy holds the colour the photo shows, in sRGB.
+    void coloursAreConvertedToSrgb_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QColorSpace>("space");
+        const QImage photo = [] {
+            QImage image(64, 48, QImage::Format_RGB32);
+            image.fill(qRgb(40, 170, 90));
+            return image;
+        }();
+        HeifRecipe icc;
+        icc.icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+        QTest::newRow("ICC, Adobe RGB") << makeHeif(photo, icc) << QColorSpace(QColorSpace::AdobeRgb);
+        HeifRecipe nclx;
+        nclx.nclxPrimaries = 12;
+        nclx.av1 = true;
+        QTest::newRow("nclx, Display P3") << makeHeif(photo, nclx) << QColorSpace(QColorSpace::DisplayP3);
+    }
+
+    void coloursAreConvertedToSrgb()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QColorSpace, space);
+        QVERIFY(TestPictures::writeFile(path("c.heic"), file));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QColor shown = space.transformationToColorSpace(QColorSpace::SRgb).map(QColor(40, 170, 90));
+        const QRgb copy = albumImage("web", "c.heic").pixel(32, 24);
+        QVERIFY2(std::abs(qRed(copy) - shown.red()) < 8 && std::abs(qGreen(copy) - shown.green()) < 8
+                     && std::abs(qBlue(copy) - shown.blue()) < 8,
+                 qPrintable(QStringLiteral("%1 %2 %3, not %4").arg(qRed(copy)).arg(qGreen(copy)).arg(qBlue(copy)).arg(shown.name())));
+    }
+
+    // What the photo says of itself reaches its page; nothing of it, least of
+    // all where it was taken, reaches a copy.
+    void factsButNoLocation()
+    {
+        HeifRecipe recipe;
+        recipe.exif = exifOf({"-Model=Pixel 9", "-DateTimeOriginal=2026:07:14 10:11:12", "-GPSLatitude=48.8583",
+                              "-GPSLatitudeRef=N", "-GPSLongitude=2.2945", "-GPSLongitudeRef=E"});
+        recipe.xmp = captionXmp();
+        QVERIFY(TestPictures::writeFile(path("f.heic"), makeHeif(quadrants({64, 48}), recipe)));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QByteArray page = TestPictures::readFile(path("vimbrel/pages/f.heic.htm"));
+        QVERIFY2(page.contains("Pixel 9") && page.contains("Quai Branly at noon") && page.contains("2026"), page.constData());
+        QDirIterator made(path("vimbrel"), QDir::Files, QDirIterator::Subdirectories);
+        while (made.hasNext()) {
+            const QByteArray bytes = TestPictures::readFile(made.next());
+            QVERIFY2(!bytes.contains("Exif") && !bytes.contains("GPS") && !bytes.contains("xmpmeta"), qPrintable(made.filePath()));
+        }
+    }
+
+    // Headers that claim more than a photo holds are refused before anything
+    // large is taken, each with its reason; the run goes on.
+    void headersThatClaimTooMuchAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("reason");
+        const QImage tile = quadrants({64, 64});
+        HeifGrid huge;
+        huge.output = {60000, 60000};
+        QTest::newRow("60000 x 60000") << makeHeifGrid(tile, huge) << "more than a photograph holds";
+        HeifGrid large;
+        large.output = {20000, 20000};
+        QTest::newRow("within libheif's limit, over the budget") << makeHeifGrid(tile, large) << "of memory (20000 x 20000 pixels)";
+        HeifGrid items;
+        items.items = 1000000;
+        QTest::newRow("a million tiles") << makeHeifGrid(tile, items) << "lists 1000000 images";
+        HeifGrid justOver;
+        justOver.items = 2049;
+        QTest::newRow("one item past the most") << makeHeifGrid(tile, justOver) << "lists 2049 images";
+        const QByteArray whole = makeHeif(quadrants({96, 64}));
+        QTest::newRow("cut short") << whole.left(whole.size() - 200) << "damaged";
+        QTest::newRow("a header alone") << whole.left(40) << "damaged";
+    }
+
+    void headersThatClaimTooMuchAreRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, reason);
+        QVERIFY(TestPictures::writeFile(path("bad.heic"), file));
+        QVERIFY(TestPictures::writeFile(path("good.heic"), makeHeif(quadrants({32, 32}))));
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QCOMPARE(m_notices.skipped.size(), 1);
+        QCOMPARE(m_notices.skipped.at(0).name, QStringLiteral("bad.heic"));
+        QVERIFY2(m_notices.skipped.at(0).reason.contains(reason), qPrintable(m_notices.skipped.at(0).reason));
+        QVERIFY(QFileInfo::exists(path("vimbrel/web/good.heic.jpg")));
+    }
+
+    // Converted once: a re-run rewrites nothing, with copies or with the
+    // whole photo copied because no browser shows it.
+    void rerunRewritesNothing_data()
+    {
+        QTest::addColumn<int>("webSize");
+        QTest::newRow("copies of 2048") << 2048;
+        QTest::newRow("no copies: the whole photo") << 0;
+    }
+
+    void rerunRewritesNothing()
+    {
+        QFETCH(int, webSize);
+        QVERIFY(TestPictures::writeFile(path("a.heic"), makeHeif(quadrants({300, 200}))));
+        QVERIFY(TestPictures::writeFile(path("b.jpg"), TestPictures::jpeg(300, 200)));
+        QCOMPARE(runAlbum(webSize), RunOutcome::Completed);
+        QCOMPARE(albumImage("web", "a.heic").size(), QSize(300, 200));
+        QCOMPARE(QFileInfo::exists(path("vimbrel/web/b.jpg.jpg")), webSize > 0);
+        const QDateTime made = QFileInfo(path("vimbrel/web/a.heic.jpg")).lastModified();
+        QTest::qWait(20);
+        QCOMPARE(runAlbum(webSize), RunOutcome::Completed);
+        QCOMPARE(QFileInfo(path("vimbrel/web/a.heic.jpg")).lastModified(), made);
+    }
+
+    // The classic pages list what they always listed; the gallery's window counts the photos.
+    void onlyTheAlbumTakesPhonePhotos()
+    {
+        QVERIFY(TestPictures::writeFile(path("a.heic"), makeHeif(quadrants({32, 32}))));
+        QVERIFY(TestPictures::writeFile(path("b.heif.jpg"), makeHeif(quadrants({32, 32}))));
+        QVERIFY(TestPictures::writeFile(path("c.gif"), TestPictures::gif(8, 8)));
+        QCOMPARE(listPictures(m_temp->path()).pictures.size(), 2);
+        QCOMPARE(listPictures(m_temp->path(), nullptr, Candidates::Album).pictures.size(), 3);
+        QCOMPARE(runAlbum(2048, PageStyle::Classic), RunOutcome::Completed);
+        QVERIFY(!TestPictures::readFile(path("index1.htm")).contains("heic"));
+        QCOMPARE(m_notices.skipped.size(), 1); // the HEIF behind a JPEG's name, as before
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QVERIFY(m_notices.skipped.isEmpty());
+        QCOMPARE(m_notices.readCount, 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(HeifTest)
+#include "tst_heif.moc"

@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 20
 CHECKED = -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DVIMBREL_SANITIZE=ON
 # Leaks are checked too (LeakSanitizer is on by default with ASan on Linux).
 SANITIZER_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1 \
-	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
 
 .PHONY: setup setup-test build run test test-sanitized fuzz-build test-fuzz fuzz-corpus bench clean
 

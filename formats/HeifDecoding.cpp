@@ -38,6 +38,7 @@ struct HeifReading {
     ByteSource &source;
     const std::atomic<bool> *stop;
     qint64 position = 0;
+    QString failure; // why a read failed: the file shrank, or the disk failed
 };
 
 bool stopped(const std::atomic<bool> *stop)
@@ -46,7 +47,10 @@ bool stopped(const std::atomic<bool> *stop)
 }
 
 // libheif reads the header's boxes when the file is opened, and each tile's
-// data only when it decodes that tile: a stop fails the next read.
+// data only when it decodes that tile. It asserts that a read within the
+// file succeeds, so a read never fails: once stopped, or once the file
+// cannot be read, it gives zeros, which no tile decodes from, and the decode
+// ends at the next tile with an error that the reading's state explains.
 heif_reader readerOf()
 {
     heif_reader reader{};
@@ -54,16 +58,17 @@ heif_reader readerOf()
     reader.get_position = [](void *user) -> int64_t { return static_cast<HeifReading *>(user)->position; };
     reader.read = [](void *data, size_t size, void *user) -> int {
         auto &reading = *static_cast<HeifReading *>(user);
-        if (stopped(reading.stop))
-            return 1;
         auto *into = static_cast<char *>(data);
-        for (size_t done = 0; done < size;) {
-            const qint64 got = reading.source.readAt(reading.position, into + done, qint64(size - done));
+        size_t done = 0;
+        while (done < size && reading.failure.isEmpty() && !stopped(reading.stop)) {
+            const qint64 got = reading.source.readAt(reading.position + qint64(done), into + done, qint64(size - done));
             if (got <= 0)
-                return 1;
-            done += size_t(got);
-            reading.position += got;
+                reading.failure = got < 0 ? reading.source.errorString() : QStringLiteral("the file became shorter while it was read");
+            else
+                done += size_t(got);
         }
+        std::fill(into + done, into + size, 0);
+        reading.position += qint64(size);
         return 0;
     };
     reader.seek = [](int64_t position, void *user) -> int {
@@ -153,8 +158,10 @@ quint32 itemCount(ByteSource &source)
     return count[0] == 0 ? qFromBigEndian<quint16>(count + 4) : qFromBigEndian<quint32>(count + 4);
 }
 
-QString reasonOf(const heif_error &error)
+QString reasonOf(const heif_error &error, const HeifReading &reading)
 {
+    if (!reading.failure.isEmpty())
+        return QStringLiteral("It could not be read: %1.").arg(reading.failure);
     if (error.subcode == heif_suberror_Security_limit_exceeded)
         return QStringLiteral("Its header claims more than a photograph holds (%1).").arg(QString::fromUtf8(error.message));
     if (error.code == heif_error_Unsupported_feature || error.code == heif_error_Unsupported_filetype)
@@ -203,7 +210,7 @@ Opened openHeif(HeifReading &reading, const heif_reader &reader, qint64 workingB
         return opened;
     }
     if (error.code != heif_error_Ok) {
-        header.problem = reasonOf(error);
+        header.problem = reasonOf(error, reading);
         return opened;
     }
     header.displayed = {heif_image_handle_get_width(handle), heif_image_handle_get_height(handle)};
@@ -278,12 +285,11 @@ QColorSpace colourSpaceOf(const heif_image_handle *handle)
         return QColorSpace::fromIccProfile(icc);
     }
     case heif_color_profile_type_nclx: {
+        // libheif may hand a profile back with an error too: it is freed either way.
         heif_color_profile_nclx *nclx = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
-            return {};
-        const QColorSpace space = colourSpaceOf(*nclx);
-        heif_nclx_color_profile_free(nclx);
-        return space;
+        const bool read = heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok;
+        const std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx *)> owned(nclx, heif_nclx_color_profile_free);
+        return read && nclx ? colourSpaceOf(*nclx) : QColorSpace();
     }
     default:
         return {};
@@ -359,14 +365,14 @@ bool isHeif(QByteArrayView start)
 
 HeifHeader readHeifHeader(ByteSource &source, qint64 workingBytes, const std::atomic<bool> *stop)
 {
-    HeifReading reading{source, stop};
+    HeifReading reading{source, stop, 0, {}};
     const heif_reader reader = readerOf();
     return openHeif(reading, reader, workingBytes, 0).header;
 }
 
 HeifDecoded decodeHeif(ByteSource &source, const HeifLimits &limits)
 {
-    HeifReading reading{source, limits.stop};
+    HeifReading reading{source, limits.stop, 0, {}};
     const heif_reader reader = readerOf();
     Opened opened = openHeif(reading, reader, limits.workingBytes, limits.threads);
     HeifDecoded result;
@@ -396,15 +402,23 @@ HeifDecoded decodeHeif(ByteSource &source, const HeifLimits &limits)
         result.stopped = true;
         return result;
     }
-    if (error.code != heif_error_Ok || !decoded) {
+    if (error.code != heif_error_Ok || !decoded || !reading.failure.isEmpty()) {
         heif_image_release(decoded);
-        result.problem = reasonOf(error);
+        result.problem = reasonOf(error, reading);
         return result;
     }
     result.image = imageOf(decoded, alpha, heif_image_handle_is_premultiplied_alpha(handle));
     if (result.image.isNull()) {
         result.problem = QStringLiteral("Its decoder made no picture.");
         return result;
+    }
+    // The pages were laid out, and the album's images are checked, by the
+    // size the header gives: a picture of another size is a damaged file.
+    if (result.image.size() != opened.header.displayed) {
+        result.problem = QStringLiteral("It is damaged: its picture is %1 x %2 pixels, and its header says %3 x %4.")
+                             .arg(result.image.width()).arg(result.image.height())
+                             .arg(opened.header.displayed.width()).arg(opened.header.displayed.height());
+        result.image = QImage();
     }
     result.image.setColorSpace(colourSpaceOf(handle));
     result.facts = factsOf(handle);

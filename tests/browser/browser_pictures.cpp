@@ -6,6 +6,7 @@
 // the browser test knows which picture each name should show. --album writes
 // fewer, larger pictures, as a camera makes them: some turned by EXIF, a tall
 // panorama, an animation, names whose numbers sort by value.
+#include "support/HeifFiles.h"
 #include "support/TestPictures.h"
 
 #include <QCoreApplication>
@@ -84,10 +85,29 @@ const AlbumPicture albumPictures[] = {
     {"what?.jpg", 800, 598},
     {"tiny.jpg", 200, 150},
     {"Zebra 9.jpg", 2600, 1700},
+    {"phone turned.HEIC", 1240, 1650, 6}, // shown through a JPEG copy, turned by its irot
+    {"phone.avif", 1500, 1010},
 };
+
+// A phone photo as libheif's encoder writes it, its orientation as irot and imir.
+QByteArray phonePhoto(const AlbumPicture &picture, bool av1)
+{
+    const bool turned = picture.orientation >= 5;
+    QImage stored(turned ? picture.height : picture.width, turned ? picture.width : picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width(); ++x)
+            stored.setPixel(x, y, qRgb(x * 255 / stored.width(), y * 255 / stored.height(), 128));
+    HeifRecipe recipe;
+    recipe.av1 = av1;
+    recipe.orientation = picture.orientation;
+    recipe.quality = 50;
+    return makeHeif(stored, recipe);
+}
 
 QByteArray albumBytes(const AlbumPicture &picture)
 {
+    if (QByteArrayView(picture.name).endsWith("HEIC") || QByteArrayView(picture.name).endsWith("avif"))
+        return phonePhoto(picture, QByteArrayView(picture.name).endsWith("avif"));
     if (QByteArrayView(picture.name).endsWith("gif"))
         return TestPictures::animatedGif(picture.width, picture.height, picture.frames);
     if (picture.orientation >= 5)

@@ -15,7 +15,7 @@ import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { Browser } from './devtools_pipe.mjs';
-import { Failures, fitted, makePictures, naturally, picturesInOrder, run, runWithDeadline } from './picture_folder.mjs';
+import { Failures, fitted, isAlbumCandidate, makePictures, naturally, picturesInOrder, run, runWithDeadline } from './picture_folder.mjs';
 
 const pageSize = 4;
 const box = 256;
@@ -284,7 +284,7 @@ async function main(leftovers) {
         fs.mkdirSync(folder);
         const sizes = makePictures(makePicturesBinary, folder, stepMs, ['--album']);
         run(vimbrel, ['--generate', '--gallery', '--page-size', String(pageSize), folder], 'vimbrel --generate --gallery', 3 * stepMs);
-        const album = { folder, names: picturesInOrder(folder, sizes, naturally), sizes };
+        const album = { folder, names: picturesInOrder(folder, sizes, naturally, isAlbumCandidate), sizes };
 
         browser = await Browser.launch(chromium, path.join(work, 'profile'));
         leftovers.browser = browser;

@@ -16,6 +16,11 @@ export function isCandidate(name) {
     return name.length >= 3 && (ending === 'GIF' || ending === 'JPG');
 }
 
+/** Returns true for a name the album takes: a picture's, or a phone photo's (HEIC, HEIF, AVIF). */
+export function isAlbumCandidate(name) {
+    return isCandidate(name) || /.\.(heic|heif|hif|avif)$/i.test(name);
+}
+
 /** Pages follow the names as a person reads them: case folded first, then exact. */
 export function byName(a, b) {
     const fa = a.toLowerCase();
@@ -106,9 +111,9 @@ export function makePictures(makePicturesBinary, folder, timeoutMs, options = []
     return new Map(made.map((p) => [p.name, p]));
 }
 
-/** The pictures in folder in the order the pages give them (order: byName or naturally); throws unless they are those made. */
-export function picturesInOrder(folder, sizes, order = byName) {
-    const names = fs.readdirSync(folder).filter(isCandidate).sort(order);
+/** The pictures in folder (those candidate takes) in the order the pages give them (order: byName or naturally); throws unless they are those made. */
+export function picturesInOrder(folder, sizes, order = byName, candidate = isCandidate) {
+    const names = fs.readdirSync(folder).filter(candidate).sort(order);
     if (names.length !== sizes.size || !names.every((n) => sizes.has(n)))
         throw new Error(`the folder lists ${JSON.stringify(names)}, but these pictures were made: ${JSON.stringify([...sizes.keys()])}`);
     return names;

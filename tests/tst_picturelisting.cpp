@@ -128,6 +128,28 @@ private slots:
         QCOMPARE(names, QStringList({"pic001.gif", "pic002.gif", "SHOUT.JPG"}));
     }
 
+    // With the gallery chosen the list holds the phone photos the album
+    // converts; back to the classic pages, it holds what those list.
+    void theGalleryListsPhonePhotosToo()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("phone"));
+        QVERIFY(writePictures(folder, 1));
+        for (const char *name : {"IMG_1.HEIC", "b.heif", "c.hif", "d.Avif", "e.heic.txt", ".heic"})
+            QVERIFY(TestPictures::writeFile(QDir(folder).filePath(QString::fromLatin1(name)), "x"));
+        QVERIFY(listAndWait(folder));
+        QCOMPARE(rows(), 1);
+        QSignalSpy listed(&m_listing, &PictureListing::listed);
+        m_listing.setCandidates(Candidates::Album);
+        QVERIFY(listed.wait(10000));
+        QCOMPARE(rows(), 5);
+        QCOMPARE(m_label1->text(), QStringLiteral("Number of pictures: 5"));
+        m_listing.setCandidates(Candidates::Album); // no change: no listing
+        QVERIFY(!listed.wait(300));
+        m_listing.setCandidates(Candidates::Classic);
+        QVERIFY(listed.wait(10000));
+        QCOMPARE(rows(), 1);
+    }
+
     void unreadableFolderIsSaidSo_data()
     {
         QTest::addColumn<QString>("name");

@@ -46,6 +46,23 @@ bool stopped(const std::atomic<bool> *stop)
     return stop && stop->load(std::memory_order_relaxed);
 }
 
+// Reads up to count bytes at offset, as every read of a photo goes: nothing
+// once stopped or once a read failed (the failure is kept); fewer at its end.
+qint64 readInto(HeifReading &reading, qint64 offset, char *into, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count && reading.failure.isEmpty() && !stopped(reading.stop)) {
+        const qint64 got = reading.source.readAt(offset + done, into + done, count - done);
+        if (got == 0)
+            break;
+        if (got < 0)
+            reading.failure = reading.source.errorString();
+        else
+            done += got;
+    }
+    return done;
+}
+
 // libheif reads the header's boxes when the file is opened, and each tile's
 // data only when it decodes that tile. It asserts that a read within the
 // file succeeds, so a read never fails: once stopped, or once the file
@@ -59,14 +76,10 @@ heif_reader readerOf()
     reader.read = [](void *data, size_t size, void *user) -> int {
         auto &reading = *static_cast<HeifReading *>(user);
         auto *into = static_cast<char *>(data);
-        size_t done = 0;
-        while (done < size && reading.failure.isEmpty() && !stopped(reading.stop)) {
-            const qint64 got = reading.source.readAt(reading.position + qint64(done), into + done, qint64(size - done));
-            if (got <= 0)
-                reading.failure = got < 0 ? reading.source.errorString() : QStringLiteral("the file became shorter while it was read");
-            else
-                done += size_t(got);
-        }
+        const auto done = size_t(readInto(reading, reading.position, into, qint64(size)));
+        // libheif reads only within the length it was given: short is shrunk.
+        if (done < size && reading.failure.isEmpty() && !stopped(reading.stop))
+            reading.failure = QStringLiteral("the file became shorter while it was read");
         std::fill(into + done, into + size, 0);
         reading.position += qint64(size);
         return 0;
@@ -110,15 +123,15 @@ struct Box {
     qint64 start = 0, body = 0, end = 0;
 };
 
-std::optional<Box> boxAt(ByteSource &source, qint64 at, qint64 limit)
+std::optional<Box> boxAt(HeifReading &reading, qint64 at, qint64 limit)
 {
     char header[16];
-    if (at + 8 > limit || source.readAt(at, header, 8) != 8)
+    if (at + 8 > limit || readInto(reading, at, header, 8) != 8)
         return {};
     Box box{QByteArray(header + 4, 4), at, at + 8, 0};
     quint64 size = qFromBigEndian<quint32>(header);
     if (size == 1) {
-        if (at + 16 > limit || source.readAt(at + 8, header + 8, 8) != 8)
+        if (at + 16 > limit || readInto(reading, at + 8, header + 8, 8) != 8)
             return {};
         size = qFromBigEndian<quint64>(header + 8);
         box.body = at + 16;
@@ -131,10 +144,10 @@ std::optional<Box> boxAt(ByteSource &source, qint64 at, qint64 limit)
     return box;
 }
 
-std::optional<Box> findBox(ByteSource &source, qint64 from, qint64 limit, QByteArrayView type)
+std::optional<Box> findBox(HeifReading &reading, qint64 from, qint64 limit, QByteArrayView type)
 {
     for (int i = 0; i < mostBoxes; ++i) {
-        const std::optional<Box> box = boxAt(source, from, limit);
+        const std::optional<Box> box = boxAt(reading, from, limit);
         if (!box || box->type == type)
             return box;
         from = box->end;
@@ -142,20 +155,53 @@ std::optional<Box> findBox(ByteSource &source, qint64 from, qint64 limit, QByteA
     return {};
 }
 
-// The number of items the file lists (its images, tiles, Exif, XMP), read
-// before libheif is asked to build a picture of them: the meta box, then its
-// item information box. 0 when the list cannot be found; libheif then says why.
-quint32 itemCount(ByteSource &source)
+// What the program reads of the header itself, before libheif builds a
+// picture of it: the number of items the file lists (its images, tiles,
+// Exif, XMP), from the item information box, and the most samples a pixel
+// any of its coded images has, in halves: 2 grey, 3 for 4:2:0, 4 for 4:2:2,
+// 6 for 4:4:4, from their hvcC and av1C boxes (4:4:4 when none is found).
+struct OwnHeader {
+    quint32 items = 0; // 0 when the list cannot be found; libheif then says why
+    int halfSamples = 0;
+};
+
+int halfSamplesOf(HeifReading &reading, const Box &box)
 {
-    const qint64 size = source.size();
-    const std::optional<Box> meta = findBox(source, 0, size, "meta");
+    char byte = 0;
+    if (box.type == "hvcC" && box.body + 17 <= box.end && readInto(reading, box.body + 16, &byte, 1) == 1)
+        return std::array{2, 3, 4, 6}[byte & 3]; // chroma_format_idc
+    if (box.type == "av1C" && box.body + 3 <= box.end && readInto(reading, box.body + 2, &byte, 1) == 1) {
+        if (byte & 0x10)
+            return 2; // monochrome
+        const bool x = byte & 0x08, y = byte & 0x04;
+        return x && y ? 3 : x ? 4 : 6;
+    }
+    return 0;
+}
+
+OwnHeader ownHeader(HeifReading &reading)
+{
+    OwnHeader own;
+    const std::optional<Box> meta = findBox(reading, 0, reading.source.size(), "meta");
     if (!meta)
-        return 0;
-    const std::optional<Box> iinf = findBox(source, meta->body + 4, meta->end, "iinf"); // after version and flags
+        return own;
+    const std::optional<Box> iinf = findBox(reading, meta->body + 4, meta->end, "iinf"); // after version and flags
     char count[8];
-    if (!iinf || iinf->body + 8 > iinf->end || source.readAt(iinf->body, count, 8) != 8)
-        return 0;
-    return count[0] == 0 ? qFromBigEndian<quint16>(count + 4) : qFromBigEndian<quint32>(count + 4);
+    if (iinf && iinf->body + 8 <= iinf->end && readInto(reading, iinf->body, count, 8) == 8)
+        own.items = count[0] == 0 ? qFromBigEndian<quint16>(count + 4) : qFromBigEndian<quint32>(count + 4);
+    const std::optional<Box> iprp = findBox(reading, meta->body + 4, meta->end, "iprp");
+    const std::optional<Box> ipco = iprp ? findBox(reading, iprp->body, iprp->end, "ipco") : std::nullopt;
+    qint64 at = ipco ? ipco->body : 0;
+    for (int i = 0; ipco && i < mostBoxes; ++i) {
+        const std::optional<Box> property = boxAt(reading, at, ipco->end);
+        if (!property)
+            break;
+        own.halfSamples = std::max(own.halfSamples, halfSamplesOf(reading, *property));
+        at = property->end;
+    }
+    if (own.halfSamples == 0)
+        own.halfSamples = 6;
+    return own;
 }
 
 QString reasonOf(const heif_error &error, const HeifReading &reading)
@@ -169,16 +215,16 @@ QString reasonOf(const heif_error &error, const HeifReading &reading)
     return QStringLiteral("It is damaged (%1).").arg(QString::fromUtf8(error.message));
 }
 
-// Peak bytes a pixel while libheif decodes, measured with 12-megapixel
-// photos, turned and not: the decoder's frame (tiles: a tile's), its copy as
-// planes at full size and, while it is turned, a second one, then the 8-bit
-// RGBA image made from them. Deeper samples take two bytes each and pass
-// through 16-bit RGBA; alpha adds a plane and a premultiplied copy.
-qint64 bytesAPixel(int bits, bool alpha)
+// Peak bytes a pixel while libheif decodes, measured with heaptrack (12
+// megapixels, 4:2:0: 7 at 8 bits, 11.5 at 10): the decoder's frame and
+// libheif's planes at full size (together halfSamples samples a pixel),
+// then the 8-bit RGBA image made from them. Deeper samples take two bytes
+// each and pass through 16-bit RGBA; alpha adds its plane twice and a
+// premultiplied copy.
+qint64 bytesAPixel(int bits, bool alpha, int halfSamples)
 {
     const qint64 sample = bits > 8 ? 2 : 1;
-    const qint64 planes = 3 + (alpha ? 1 : 0);
-    return planes * sample + 4 + (bits > 8 ? 8 : 0) + (alpha ? 4 : 0);
+    return sample * halfSamples + 4 + (bits > 8 ? 8 : 0) + (alpha ? 2 * sample + 4 : 0);
 }
 
 struct Opened {
@@ -192,7 +238,15 @@ Opened openHeif(HeifReading &reading, const heif_reader &reader, qint64 workingB
     initialiseOnce();
     Opened opened;
     HeifHeader &header = opened.header;
-    if (const quint32 items = itemCount(reading.source); items > mostItems) {
+    const OwnHeader own = ownHeader(reading);
+    const quint32 items = own.items;
+    if (stopped(reading.stop) || !reading.failure.isEmpty()) {
+        header.stopped = stopped(reading.stop);
+        if (!header.stopped)
+            header.problem = QStringLiteral("It could not be read: %1.").arg(reading.failure);
+        return opened;
+    }
+    if (items > mostItems) {
         header.problem = QStringLiteral("Its header lists %1 images and tiles, more than a photograph is made of (%2 at most).")
                              .arg(items).arg(mostItems);
         return opened;
@@ -223,7 +277,7 @@ Opened openHeif(HeifReading &reading, const heif_reader &reader, qint64 workingB
     }
     const qint64 pixels = qint64(header.stored.width()) * header.stored.height();
     header.decodeBytes = pixels * bytesAPixel(heif_image_handle_get_luma_bits_per_pixel(handle),
-                                              heif_image_handle_has_alpha_channel(handle));
+                                              heif_image_handle_has_alpha_channel(handle), own.halfSamples);
     if (workingBytes > 0 && header.decodeBytes > workingBytes) {
         header.overBudget = true;
         header.problem = QStringLiteral("Decoding it would take %1 of memory (%2 x %3 pixels), and at most %4 is allowed.")

@@ -2,7 +2,9 @@
 // (turned, tiled, deep, transparent, with profiles and facts), and headers
 // that claim more than a photo holds.
 #include "catalogue/FolderListing.h"
+#include "formats/HeifDecoding.h"
 #include "formats/JpegDecoding.h"
+#include "formats/PictureHeader.h"
 #include "generation/GenerationRun.h"
 #include "preview/PictureDecoding.h"
 #include "support/HeifFiles.h"
@@ -16,6 +18,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 namespace {
 
@@ -78,6 +82,37 @@ QByteArray exifOf(const QStringList &tags)
     const int length = (quint8(jpeg.at(at - 2)) << 8) | quint8(jpeg.at(at - 1));
     return jpeg.mid(at + 6, length - 8);
 }
+
+// A photo's bytes that fail, shrink or stop the decode at a given read.
+class FailingBytes : public ByteSource
+{
+public:
+    enum Event { Stop, Fail, Shrink };
+    FailingBytes(QByteArray bytes, Event event, int at) : m_bytes(std::move(bytes)), m_event(event), m_at(at) {}
+
+    qint64 readAt(qint64 offset, char *into, qint64 count) override
+    {
+        if (++reads >= m_at) {
+            if (m_event == Stop)
+                stop.store(true);
+            else
+                return m_event == Fail ? -1 : 0;
+        }
+        const qint64 n = std::min(count, qint64(m_bytes.size()) - offset);
+        std::memcpy(into, m_bytes.constData() + offset, size_t(std::max<qint64>(n, 0)));
+        return std::max<qint64>(n, 0);
+    }
+    QString errorString() const override { return QStringLiteral("Input/output error"); }
+    qint64 size() const override { return m_bytes.size(); }
+
+    std::atomic<bool> stop{false};
+    int reads = 0;
+
+private:
+    QByteArray m_bytes;
+    Event m_event;
+    int m_at;
+};
 
 QByteArray captionXmp()
 {
@@ -166,6 +201,11 @@ private slots:
         turned.rotation = 1;
         QTest::newRow("grid turned by irot") << "turned.heic" << makeHeifGrid(tile, turned)
                                              << tiled(tile, 2, 3).transformed(QTransform().rotate(-90));
+        HeifGrid clean;
+        clean.clap = {120, 80};
+        clean.rotation = 3;
+        QTest::newRow("grid cropped by clap, then turned") << "clap.heic" << makeHeifGrid(tile, clean)
+            << tiled(tile, 2, 3).copy(36, 24, 120, 80).transformed(QTransform().rotate(90));
         HeifRecipe exifTurned;
         exifTurned.exif = exifOf({"-Orientation#=6"});
         QTest::newRow("Exif orientation not applied") << "exif.heic" << makeHeif(photo, exifTurned) << photo;
@@ -277,6 +317,79 @@ private slots:
         QCOMPARE(m_notices.skipped.at(0).name, QStringLiteral("bad.heic"));
         QVERIFY2(m_notices.skipped.at(0).reason.contains(reason), qPrintable(m_notices.skipped.at(0).reason));
         QVERIFY(QFileInfo::exists(path("vimbrel/web/good.heic.jpg")));
+    }
+
+    // Full chroma, deeper samples and alpha cost more a pixel while they
+    // decode (7 bytes a pixel at 8 bits and 4:2:0, 10 at 4:4:4, 18 at 10
+    // bits, 13 with alpha); the header's estimate refuses them at a budget
+    // that the plain photo fits in.
+    void deepAndTransparentCostMore_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<bool>("refused");
+        const QImage photo = quadrants({96, 64});
+        const qint64 pixels = 96 * 64;
+        HeifRecipe deep;
+        deep.bits = 10;
+        QTest::newRow("8 bits, at its cost") << makeHeif(photo) << pixels * 7 << false;
+        QTest::newRow("8 bits, a byte short") << makeHeif(photo) << pixels * 7 - 1 << true;
+        QTest::newRow("10 bits, at the 8-bit cost twice") << makeHeif(photo, deep) << pixels * 14 << true;
+        QTest::newRow("10 bits, at its cost") << makeHeif(photo, deep) << pixels * 18 << false;
+        HeifRecipe full;
+        full.chroma444 = true;
+        QTest::newRow("4:4:4, at the 4:2:0 cost") << makeHeif(photo, full) << pixels * 9 << true;
+        QTest::newRow("4:4:4, at its cost") << makeHeif(photo, full) << pixels * 10 << false;
+        HeifRecipe alpha;
+        alpha.av1 = true;
+        QTest::newRow("alpha, at the plain cost") << makeHeif(photo.convertToFormat(QImage::Format_ARGB32), alpha) << pixels * 12 << true;
+        QTest::newRow("alpha, at its cost") << makeHeif(photo.convertToFormat(QImage::Format_ARGB32), alpha) << pixels * 13 << false;
+    }
+
+    void deepAndTransparentCostMore()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(qint64, budget);
+        QFETCH(bool, refused);
+        FailingBytes bytes(file, FailingBytes::Fail, 1000000);
+        const HeifHeader header = readHeifHeader(bytes, budget);
+        QCOMPARE(header.overBudget, refused);
+        QCOMPARE(header.problem.contains("Decoding it would take"), refused);
+    }
+
+    // libheif asserts that a read succeeds: a stop, a failing disk or a file
+    // that shrank must end the decode with the reason, never the program.
+    void aStopOrAFailedReadEndsTheDecode_data()
+    {
+        QTest::addColumn<int>("event");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("stopped before it begins") << int(FailingBytes::Stop) << 1 << "";
+        QTest::newRow("stopped between tiles") << int(FailingBytes::Stop) << 30 << "";
+        QTest::newRow("the disk fails between tiles") << int(FailingBytes::Fail) << 30 << "It could not be read: Input/output error.";
+        QTest::newRow("the file shrank between tiles") << int(FailingBytes::Shrink) << 30 << "It could not be read: the file became shorter while it was read.";
+        QTest::newRow("the disk fails in the header") << int(FailingBytes::Fail) << 3 << "It could not be read: Input/output error.";
+    }
+
+    void aStopOrAFailedReadEndsTheDecode()
+    {
+        QFETCH(int, event);
+        QFETCH(int, at);
+        QFETCH(QString, reason);
+        HeifGrid grid;
+        grid.rows = 8;
+        grid.columns = 8;
+        FailingBytes whole(makeHeifGrid(quadrants({64, 64}), grid), FailingBytes::Fail, 1000000);
+        const qint64 reads = (decodeHeif(whole, {}), whole.reads);
+        QVERIFY2(reads > at + 20, qPrintable(QString::number(reads))); // the event comes among the tiles' reads
+        FailingBytes bytes(makeHeifGrid(quadrants({64, 64}), grid), FailingBytes::Event(event), at);
+        HeifLimits limits;
+        limits.stop = &bytes.stop;
+        const HeifDecoded decoded = decodeHeif(bytes, limits);
+        QVERIFY(decoded.image.isNull());
+        QCOMPARE(decoded.stopped, event == FailingBytes::Stop);
+        QCOMPARE(decoded.problem, reason);
+        QCOMPARE(bytes.reads, at); // nothing read after it
     }
 
     // Converted once: a re-run rewrites nothing, with copies or with the

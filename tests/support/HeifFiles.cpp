@@ -190,9 +190,14 @@ QByteArray gridMeta(const Tile &tile, QSize tileSize, const HeifGrid &grid, QSiz
     QByteArray ipco = tile.hvcC + fullBox("ispe", 0, 0, u32(tileSize.width()) + u32(tileSize.height()))
         + fullBox("ispe", 0, 0, u32(output.width()) + u32(output.height()));
     QByteArray gridProperties = u8(0x80 | 3);
+    if (!grid.clap.isEmpty()) {
+        // Width, height and the centre's offsets, each a fraction.
+        ipco += box("clap", u32(grid.clap.width()) + u32(1) + u32(grid.clap.height()) + u32(1) + u32(0) + u32(1) + u32(0) + u32(1));
+        gridProperties += u8(0x80 | 4);
+    }
     if (grid.rotation) {
         ipco += box("irot", u8(grid.rotation & 3));
-        gridProperties += u8(0x80 | 4);
+        gridProperties += u8(0x80 | (grid.clap.isEmpty() ? 4 : 5));
     }
     QByteArray ipma = u32(tiles + 1) + u16(1) + u8(gridProperties.size()) + gridProperties;
     for (quint32 i = 0; i < tiles; ++i)
@@ -215,6 +220,8 @@ QByteArray makeHeif(const QImage &image, const HeifRecipe &recipe)
         != heif_error_Ok)
         return {};
     heif_encoder_set_lossy_quality(encoder, recipe.quality);
+    if (recipe.chroma444)
+        heif_encoder_set_parameter_string(encoder, "chroma", "444");
     heif_image_handle *handle = encode(encoded.context.get(), encoder, image, recipe);
     if (!handle) {
         heif_encoder_release(encoder);

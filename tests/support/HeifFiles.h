@@ -15,6 +15,7 @@ struct HeifRecipe {
     QByteArray xmp;       // an XMP packet
     bool thumbnail = false; // a small thumbnail stored beside the photo
     bool secondImage = false; // a second, different image, not the primary
+    bool chroma444 = false; // HEVC with full chroma (main 4:4:4), not 4:2:0
     int quality = 90;
 };
 
@@ -26,6 +27,7 @@ struct HeifGrid {
     int rows = 2, columns = 3;
     QSize output;         // the grid's picture size; rows x columns tiles when empty
     int rotation = 0;     // irot: quarter turns anticlockwise
+    QSize clap;           // a clean aperture (clap) of this size, centred, applied before irot; none when empty
     qint64 items = 0;     // the number of items the header claims, when not the real one
 };
 

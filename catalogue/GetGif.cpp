@@ -88,22 +88,27 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
     if (settings)
         settings->savePath(folder.path()); // a settings failure must not cost the user the pages
 
-    FolderEnumeration entries(folder);
-    if (!entries.error().isEmpty()) {
-        build.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder.path()), entries.error());
-        return build;
-    }
     QList<FolderEntry> candidates;
-    while (auto entry = entries.next()) {
-        if (entry->isFolder)
-            continue;
-        if (const qint64 page = pageNumber(entry->name); page > 0)
-            build.existingPages.append(page);
-        else if (isPageTemporary(entry->name))
-            build.pageTemporaries.append(entry->name);
-        if (isCandidateName(entry->name, which))
-            candidates.append(std::move(*entry));
+    {
+        // The listing's own list goes before the pictures are measured.
+        FolderEnumeration entries(folder);
+        if (!entries.error().isEmpty()) {
+            build.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder.path()), entries.error());
+            return build;
+        }
+        while (auto entry = entries.next()) {
+            if (entry->isFolder)
+                continue;
+            if (const qint64 page = pageNumber(entry->name); page > 0)
+                build.existingPages.append(page);
+            else if (isPageTemporary(entry->name))
+                build.pageTemporaries.append(entry->name);
+            if (isCandidateName(entry->name, which))
+                candidates.append(std::move(*entry));
+        }
     }
+    if (which == Candidates::Album)
+        build.stamps.reserve(candidates.size()); // sized once
     const PictureFolder pictures(folder);
     const QDir dir(folder.path()); // for the paths the notices show, never to reach a file
     // Measuring is mostly waiting on the system, one file at a time: the
@@ -131,7 +136,9 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             build.skipped.append({name, measured.reason});
             return true;
         }
-        build.stamps.insert(name, measured.stamp);
+        // Only the album compares stamps; the classic pages need none of them.
+        if (which == Candidates::Album)
+            build.stamps.insert(name, measured.stamp);
         if (measured.converted)
             build.converted.insert(name);
         build.catalogue.append(std::move(measured.record));

@@ -18,7 +18,7 @@ struct CatalogueBuild {
     QList<SkippedFile> skipped; // candidates that could not be measured, with the reason
     QList<qint64> existingPages; // numbers of the index pages the folder held before the run
     QStringList pageTemporaries; // temporaries of pages that a killed run left, "index3.htm.Ab12Cd"
-    QHash<QString, FileStamp> stamps; // each catalogued picture's identity and times when it was measured
+    QHash<QString, FileStamp> stamps; // the album's: each catalogued picture's identity and times when it was measured
     QSet<QString> converted;          // catalogued photos no browser shows as they are (HEIC, AVIF)
     QString error;              // set when the folder itself cannot be listed
     bool cancelled = false;

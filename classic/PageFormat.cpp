@@ -3,6 +3,7 @@
 #include "common/ProgramInfo.h"
 #include "system/NativeName.h"
 
+#include <algorithm>
 #include <QList>
 #include <QStringView>
 
@@ -56,10 +57,23 @@ QByteArray head(qint64 page)
 
 QByteArray pictureLines(const Class1 &record)
 {
+    QByteArray text;
+    appendPictureLines(text, record);
+    return text;
+}
+
+void appendPictureLines(QByteArray &page, const Class1 &record)
+{
+    // Appended in place: a page of ten pictures is one buffer, not a hundred temporaries.
+    page.append("<p><img src=\"");
+    appendImageSource(page, record.FileName);
+    page.append("\" width=\"").append(number(record.imLargeur)).append("\" height=\"").append(number(record.imHauteur));
+    page.append("\"> ");
+    appendVisibleName(page, record.FileName);
     // The gap between the visible name's two spaces and the size is empty.
-    return "<p><img src=\"" + imageSource(record.FileName) + "\" width=\"" + number(record.imLargeur)
-        + "\" height=\"" + number(record.imHauteur) + "\"> " + visibleName(record.FileName) + "  "
-        + record.FileSize.toLatin1() + "</p>" + lineEnd + lineEnd;
+    page.append("  ");
+    page.append(record.FileSize.toLatin1());
+    page.append("</p>").append(lineEnd).append(lineEnd);
 }
 
 QByteArray tail(qint64 nextPage)
@@ -76,7 +90,35 @@ QByteArray tail(qint64 nextPage)
 QByteArray visibleName(const QString &name)
 {
     QByteArray text;
-    text.reserve(name.size());
+    appendVisibleName(text, name);
+    return text;
+}
+
+void appendVisibleName(QByteArray &text, const QString &name)
+{
+    // Most names are printable ASCII: each character is its byte, but for four.
+    const bool plain = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+    if (plain) {
+        // Written straight into the page, room made once for the longest escape (&quot;).
+        const qsizetype start = text.size();
+        text.resize(start + 6 * name.size());
+        char *out = text.data() + start;
+        const auto put = [&out](const char *escape) {
+            while (*escape)
+                *out++ = *escape++;
+        };
+        for (const QChar c : name) {
+            switch (c.unicode()) {
+            case '&': put("&amp;"); break;
+            case '<': put("&lt;"); break;
+            case '>': put("&gt;"); break;
+            case '"': put("&quot;"); break;
+            default: *out++ = char(c.unicode());
+            }
+        }
+        text.resize(out - text.constData());
+        return;
+    }
     for (const uint c : QStringView(name).toUcs4()) {
         switch (c) {
         case '&': text += "&amp;"; continue;
@@ -92,10 +134,16 @@ QByteArray visibleName(const QString &name)
         else
             text += char(c);
     }
-    return text;
 }
 
 QByteArray imageSource(const QString &name)
+{
+    QByteArray text;
+    appendImageSource(text, name);
+    return text;
+}
+
+void appendImageSource(QByteArray &text, const QString &name)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     const QByteArray bytes = name.toUtf8();
@@ -107,21 +155,25 @@ QByteArray imageSource(const QString &name)
     qsizetype tail = bytes.size();
     while (tail > lead && bytes[tail - 1] == ' ')
         --tail;
-    QByteArray text;
+    // Written straight into the page, room made once for the longest form (&amp;).
+    const qsizetype start = text.size();
+    text.resize(start + 5 * bytes.size());
+    char *out = text.data() + start;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         const bool edgeSpace = b == ' ' && (i < lead || i >= tail);
         if (b == '&') {
-            text += "&amp;";
+            for (const char c : {'&', 'a', 'm', 'p', ';'})
+                *out++ = c;
         } else if (needsPercent(b) || edgeSpace || b == ':') {
-            text += '%';
-            text += hex[b >> 4];
-            text += hex[b & 0x0F];
+            *out++ = '%';
+            *out++ = hex[b >> 4];
+            *out++ = hex[b & 0x0F];
         } else {
-            text += char(b);
+            *out++ = char(b);
         }
     }
-    return text;
+    text.resize(out - text.constData());
 }
 
 QString fileName(qint64 page)

@@ -17,6 +17,8 @@ QByteArray head(qint64 page);
 
 /** Returns the picture line of record and the empty line after it. */
 QByteArray pictureLines(const Class1 &record);
+/** Appends pictureLines(record) to page. */
+void appendPictureLines(QByteArray &page, const Class1 &record);
 
 /** Returns the tail; nextPage > 0 adds the link to that page. */
 QByteArray tail(qint64 nextPage);
@@ -26,6 +28,8 @@ QByteArray tail(qint64 nextPage);
  * non-ASCII character as numeric character references, the rest as it stands.
  */
 QByteArray visibleName(const QString &name);
+/** Appends visibleName(name) to text. */
+void appendVisibleName(QByteArray &text, const QString &name);
 
 /**
  * Returns name as an image source inside a double-quoted attribute: its
@@ -34,6 +38,8 @@ QByteArray visibleName(const QString &name);
  * &amp;, so that a browser resolves it to that very file.
  */
 QByteArray imageSource(const QString &name);
+/** Appends imageSource(name) to text. */
+void appendImageSource(QByteArray &text, const QString &name);
 
 /** Returns the file name of page number page: "index" page ".htm". */
 QString fileName(qint64 page);

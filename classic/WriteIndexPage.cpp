@@ -14,8 +14,9 @@ PageWrite WriteIndexPage(PictureCatalogue &catalogue, PageBatch &batch, qint64 i
     const qint64 taken = std::min<qint64>(catalogue.count(), picturesPerPage);
     const bool more = catalogue.count() > taken;
     QByteArray page = PageFormat::head(iIndex);
+    page.reserve(page.size() + taken * 256 + 256); // a picture's lines are some 100 bytes and its name twice
     for (qint64 i = 0; i < taken; ++i)
-        page += PageFormat::pictureLines(catalogue.at(i));
+        PageFormat::appendPictureLines(page, catalogue.at(i));
     page += PageFormat::tail(more ? iIndex + 1 : 0);
 
     if (QString error = batch.stage(PageFormat::fileName(iIndex), page); !error.isEmpty())

@@ -39,29 +39,11 @@ bool HeaderCursor::fill(qint64 count)
     return got >= count;
 }
 
-bool HeaderCursor::u8(quint8 &value)
+bool HeaderCursor::slowU8(quint8 &value)
 {
     if (!fill(1))
         return false;
-    value = static_cast<quint8>(m_window[m_position++ - m_windowStart]);
-    return true;
-}
-
-bool HeaderCursor::u16be(quint16 &value)
-{
-    quint8 high = 0, low = 0;
-    if (!u8(high) || !u8(low))
-        return false;
-    value = quint16((high << 8) | low);
-    return true;
-}
-
-bool HeaderCursor::u16le(quint16 &value)
-{
-    quint8 high = 0, low = 0;
-    if (!u8(low) || !u8(high))
-        return false;
-    value = quint16((high << 8) | low);
+    value = static_cast<quint8>(m_window.constData()[m_position++ - m_windowStart]);
     return true;
 }
 

@@ -5,6 +5,9 @@
 
 #include <QList>
 
+#include <algorithm>
+#include <QVarLengthArray>
+
 namespace HeaderFormats {
 
 namespace {
@@ -24,7 +27,7 @@ struct JpegState {
     bool progressive = false;
     bool arithmetic = false;
     QSize size;
-    QList<Component> components;
+    QVarLengthArray<Component, 4> components; // a frame has 1 to 4 (more are refused)
     bool quantDefined[4] = {};
     bool dcDefined[4] = {};
     bool acDefined[4] = {};
@@ -89,7 +92,7 @@ bool isShownFrame(quint8 marker)
     return marker == 0xC0 || marker == 0xC1 || marker == 0xC2 || marker == 0xC9 || marker == 0xCA;
 }
 
-Check checkSampling(const QList<Component> &components)
+Check checkSampling(const QVarLengthArray<Component, 4> &components)
 {
     int widest = 1, tallest = 1;
     for (const Component &c : components) {
@@ -172,15 +175,15 @@ bool codesFit(const quint8 (&counts)[16])
 Check readHuffmanTables(HeaderCursor &cursor, qint64 end, JpegState &state)
 {
     while (cursor.position() < end) {
-        quint8 spec = 0;
-        quint8 counts[16] = {};
-        if (!cursor.u8(spec))
+        const quint8 *head = cursor.take(17); // the table's number, then its 16 code counts
+        if (!head)
             return cutShort();
+        const quint8 spec = head[0];
+        quint8 counts[16] = {};
         int total = 0;
-        for (quint8 &count : counts) {
-            if (!cursor.u8(count))
-                return cutShort();
-            total += count;
+        for (int i = 0; i < 16; ++i) {
+            counts[i] = head[1 + i];
+            total += counts[i];
         }
         const bool ac = spec & 0x10;
         const int index = spec & 0x0F;
@@ -188,13 +191,11 @@ Check readHuffmanTables(HeaderCursor &cursor, qint64 end, JpegState &state)
             return damaged(QStringLiteral("a Huffman table with an impossible number"));
         if (total > 256 || cursor.position() + total > end || !codesFit(counts))
             return damaged(QStringLiteral("a Huffman table that cannot be right"));
-        QByteArray symbols;
-        if (!cursor.read(total, symbols))
+        const quint8 *symbols = cursor.take(total);
+        if (!symbols)
             return cutShort();
-        for (const char symbol : symbols) {
-            if (!ac && static_cast<quint8>(symbol) > 15)
-                return damaged(QStringLiteral("a Huffman table that cannot be right"));
-        }
+        if (!ac && std::any_of(symbols, symbols + total, [](quint8 symbol) { return symbol > 15; }))
+            return damaged(QStringLiteral("a Huffman table that cannot be right"));
         (ac ? state.acDefined : state.dcDefined)[index] = true;
     }
     return {};
@@ -223,8 +224,8 @@ Check readScan(HeaderCursor &cursor, qint64 end, const JpegState &state)
         return cutShort();
     if (count < 1 || count > 4 || end - cursor.position() != 2 * qint64(count) + 3)
         return damaged(QStringLiteral("its scan header is malformed"));
-    QList<Component> inScan;
-    QList<quint8> tables;
+    QVarLengthArray<Component, 4> inScan;
+    QVarLengthArray<quint8, 4> tables;
     for (int i = 0; i < count; ++i) {
         quint8 id = 0, selectors = 0;
         if (!cursor.u8(id) || !cursor.u8(selectors))

@@ -162,6 +162,7 @@ AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &s
     if (!opened.opened.file || opened.opened.length > std::min(mostIndexBytes, (pictures + 8) * mostRecordBytes))
         return index;
     QFile &file = *opened.opened.file;
+    index.records.reserve(pictures); // sized once: no picture's record is kept twice while it grows
     QByteArray bytes;
     bool first = true, sameSizes = false, skipping = false;
     for (;;) {

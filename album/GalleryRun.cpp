@@ -188,6 +188,7 @@ GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord
 void plan(Gallery &gallery, const CatalogueBuild &build)
 {
     const PictureCatalogue &catalogue = build.catalogue;
+    gallery.entries.reserve(catalogue.count());
     for (qint64 i = 0; i < catalogue.count(); ++i) {
         const Class1 &record = catalogue.at(i);
         const QSize shown(record.imLargeur - 2 * holderBorder, record.imHauteur - 2 * holderBorder);
@@ -245,11 +246,25 @@ QList<GalleryEntry> ordered(QList<GalleryEntry> &&shown, PictureOrder order, con
         const int natural = a.natural.compare(b.natural);
         return natural != 0 ? natural < 0 : shown.at(a.entry).name < shown.at(b.entry).name;
     });
-    QList<GalleryEntry> result;
-    result.reserve(shown.size());
-    for (const Key &key : keys)
-        result.append(std::move(shown[key.entry]));
-    return result;
+    // Put in that order in place, cycle by cycle: a second list of a
+    // hundred thousand entries would double what the run holds.
+    std::vector<bool> placed(keys.size(), false);
+    for (std::size_t start = 0; start < keys.size(); ++start) {
+        if (placed[start])
+            continue;
+        GalleryEntry held = std::move(shown[qsizetype(start)]);
+        for (std::size_t at = start;;) {
+            placed[at] = true;
+            const auto from = std::size_t(keys[at].entry);
+            if (from == start) {
+                shown[qsizetype(at)] = std::move(held);
+                break;
+            }
+            shown[qsizetype(at)] = std::move(shown[qsizetype(from)]);
+            at = from;
+        }
+    }
+    return std::move(shown);
 }
 
 QString folderTitle(const QString &folder)
@@ -536,11 +551,14 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     if (const GalleryOutcome made = makeImages(gallery, build, notices, cancel); made.outcome != RunOutcome::Completed)
         return made;
 
+    // The entries move to the pages' list: they are not needed twice.
     QList<GalleryEntry> shown;
-    for (const GalleryEntry &entry : std::as_const(gallery.entries)) {
+    shown.reserve(gallery.entries.size());
+    for (GalleryEntry &entry : gallery.entries) {
         if (entry.small.isValid())
-            shown.append(entry);
+            shown.append(std::move(entry));
     }
+    gallery.entries = {};
     shown = ordered(std::move(shown), options.order, build.stamps);
     const QString title = folderTitle(folder.path());
     if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place, notices, cancel);

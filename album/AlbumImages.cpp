@@ -302,14 +302,13 @@ QSize fittedSize(QSize size, int box)
 
 namespace {
 
+// Every suffix the album gives a picture's files is four bytes (".jpg", ".htm").
+constexpr qsizetype suffixBytes = 4;
+
 // The name with a suffix, or a digest of it when that would not fit.
 QString nameWithin(const QString &pictureName, const QString &suffix)
 {
-    const QString name = pictureName + suffix;
-    // Three bytes of UTF-8 at most for each UTF-16 unit: most names need no count.
-    if (name.size() * 3 <= maxNameBytes || name.toUtf8().size() <= maxNameBytes)
-        return name;
-    return QString::fromLatin1(QCryptographicHash::hash(pictureName.toUtf8(), QCryptographicHash::Sha1).toHex()) + suffix;
+    return fileStem(pictureName) + suffix;
 }
 
 } // namespace
@@ -318,6 +317,14 @@ bool isPlainName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+QString fileStem(const QString &pictureName)
+{
+    // Three bytes of UTF-8 at most for each UTF-16 unit: most names need no count.
+    if ((pictureName.size() + suffixBytes) * 3 <= maxNameBytes || pictureName.toUtf8().size() + suffixBytes <= maxNameBytes)
+        return pictureName;
+    return QString::fromLatin1(QCryptographicHash::hash(pictureName.toUtf8(), QCryptographicHash::Sha1).toHex());
 }
 
 QString thumbnailName(const QString &pictureName)

@@ -46,6 +46,9 @@ QSize fittedSize(QSize size, int box);
  */
 QString thumbnailName(const QString &pictureName);
 
+/** Returns what the names of pictureName's files start with: the name, or a digest of a long one. */
+QString fileStem(const QString &pictureName);
+
 /** Returns the file name of the picture page of pictureName: the name with ".htm" added, or a digest. */
 QString pageName(const QString &pictureName);
 

@@ -71,20 +71,25 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     static const auto inAlbum = [](const QString &folder) { return (albumFolder + QLatin1Char('/') + folder + QLatin1Char('/')).toUtf8(); };
     static const QByteArray pages = inAlbum(pagesFolder), small = inAlbum(smallFolder), large = inAlbum(largeFolder);
     const QByteArray name = escaped(entry.name);
-    const QString image = thumbnailName(entry.name);
+    // The files' names are the stem and a suffix that needs no escaping.
+    const QString stem = fileStem(entry.name);
     text += "<figure><a href=\"";
-    appendInAlbum(text, pages, pageName(entry.name));
-    text += "\"><img src=\"";
-    appendInAlbum(text, small, image);
-    text += '"';
+    appendInAlbum(text, pages, stem);
+    text += ".htm\"><img src=\"";
+    appendInAlbum(text, small, stem);
+    text += ".jpg\"";
     // Twice the pixels for a screen of twice the density; a small picture has no more to give.
     if (entry.large != entry.small) {
         text += " srcset=\"";
-        appendInAlbum(text, large, image);
-        text += " 2x\"";
+        appendInAlbum(text, large, stem);
+        text += ".jpg 2x\"";
     }
     appendSize(text, entry.small);
-    text += " alt=\"" + name + "\" loading=\"lazy\"></a><figcaption>" + name + "<br>";
+    text += " alt=\"";
+    text += name;
+    text += "\" loading=\"lazy\"></a><figcaption>";
+    text += name;
+    text += "<br>";
     text += readableBytes(entry.length).toUtf8();
     text += "</figcaption></figure>\n";
 }

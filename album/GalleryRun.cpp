@@ -344,49 +344,49 @@ GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEn
     return done;
 }
 
-// A name a run gives a picture's file: a picture's name, or a digest of a
-// long one, and the suffix. Any other file in the album's folders is left.
-bool isAlbumFileName(const QString &name, QLatin1StringView suffix)
+// The stem of a name a run gives a picture's file (a picture's name, or a
+// digest of a long one) before the suffix; empty for any other name, which
+// is left in the album's folders.
+QString albumFileStem(const QString &name, QLatin1StringView suffix)
 {
     if (!name.endsWith(suffix))
-        return false;
-    const QString stem = name.chopped(suffix.size());
+        return {};
+    QString stem = name.chopped(suffix.size());
     const bool digest = stem.size() == 40 && std::all_of(stem.cbegin(), stem.cend(), [](QChar c) {
         return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
     });
-    return digest || isCandidateName(stem, Candidates::Album);
+    return digest || isCandidateName(stem, Candidates::Album) ? stem : QString();
 }
 
 // What no page shows any more: files of the forms a run writes, in the
 // album's own folders, that no shown picture has (a file of any other name
 // is not the album's, and stays); the images, copies and
 // pages of pictures gone, copies no longer shown, images of pictures whose
-// images could not be made.
+// images could not be made. The shown pictures are looked up by their
+// files' stem, so no file name is made for each of them.
 Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
 {
-    QSet<QString> images, copies, pages;
-    images.reserve(shown.size());
-    pages.reserve(shown.size());
-    for (const GalleryEntry &entry : shown) {
-        const QString image = thumbnailName(entry.name);
-        images.insert(image);
-        if (entry.web.isValid())
-            copies.insert(image);
-        pages.insert(pageName(entry.name));
-    }
-    const auto unshown = [](const Listing &listing, const QSet<QString> &kept, QLatin1StringView suffix) {
+    QHash<QString, bool> copied; // each shown picture's stem, and whether it has a copy
+    copied.reserve(shown.size());
+    for (const GalleryEntry &entry : shown)
+        copied.insert(fileStem(entry.name), entry.web.isValid());
+    const auto unshown = [&copied](const Listing &listing, QLatin1StringView suffix, bool copies) {
         QStringList names;
         for (const QString &name : listing.files) {
-            if (!kept.contains(name) && isAlbumFileName(name, suffix))
+            const QString stem = albumFileStem(name, suffix);
+            if (stem.isEmpty())
+                continue;
+            const auto it = copied.constFind(stem);
+            if (it == copied.cend() || (copies && !it.value()))
                 names.append(name);
         }
         return names;
     };
     Leftovers leftovers;
-    leftovers.small = unshown(gallery.small, images, QLatin1StringView(".jpg"));
-    leftovers.large = unshown(gallery.large, images, QLatin1StringView(".jpg"));
-    leftovers.web = unshown(gallery.web, copies, QLatin1StringView(".jpg"));
-    leftovers.pages = unshown(gallery.pages, pages, QLatin1StringView(".htm"));
+    leftovers.small = unshown(gallery.small, QLatin1StringView(".jpg"), false);
+    leftovers.large = unshown(gallery.large, QLatin1StringView(".jpg"), false);
+    leftovers.web = unshown(gallery.web, QLatin1StringView(".jpg"), true);
+    leftovers.pages = unshown(gallery.pages, QLatin1StringView(".htm"), false);
     return leftovers;
 }
 
@@ -551,15 +551,9 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     if (const GalleryOutcome made = makeImages(gallery, build, notices, cancel); made.outcome != RunOutcome::Completed)
         return made;
 
-    // The entries move to the pages' list: they are not needed twice.
-    QList<GalleryEntry> shown;
-    shown.reserve(gallery.entries.size());
-    for (GalleryEntry &entry : gallery.entries) {
-        if (entry.small.isValid())
-            shown.append(std::move(entry));
-    }
-    gallery.entries = {};
-    shown = ordered(std::move(shown), options.order, build.stamps);
+    // The entries become the pages' list where they are: they are not needed twice.
+    gallery.entries.removeIf([](const GalleryEntry &entry) { return !entry.small.isValid(); });
+    QList<GalleryEntry> shown = ordered(std::move(gallery.entries), options.order, build.stamps);
     const QString title = folderTitle(folder.path());
     if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place, notices, cancel);
         pages.outcome != RunOutcome::Completed) {

@@ -14,8 +14,10 @@ bool isCandidateName(const QString &name, Candidates which)
 {
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    const QString ending = name.right(3).toUpper();
-    if (ending == QLatin1String("GIF") || ending == QLatin1String("JPG"))
-        return true;
+    // Looked at where it stands: a run asks this of every name in a folder.
+    const QStringView ending = QStringView(name).right(3);
+    if (ending.compare(QLatin1String("GIF"), Qt::CaseInsensitive) == 0
+        || ending.compare(QLatin1String("JPG"), Qt::CaseInsensitive) == 0)
+        return ending.size() == 3;
     return which == Candidates::Album && isPhonePhotoName(name);
 }

@@ -58,8 +58,10 @@ Measurement measureIn(const PictureFolder &folder, const QString &name, bool lis
         return measurement;
     }
     OpenBytes bytes(*opened.bytes, opened.length);
-    measurement = which == Candidates::Album && isHeifIn(bytes) ? measuredHeif(bytes, opened.length, cancel)
-                                                                : measurementOf(readPictureHeader(bytes, cancel), opened.length);
+    // A HEIF is looked for only where no picture a browser shows is found.
+    measurement = measurementOf(readPictureHeader(bytes, cancel), opened.length);
+    if (which == Candidates::Album && !measurement.error.isEmpty() && !measurement.cancelled && isHeifIn(bytes))
+        measurement = measuredHeif(bytes, opened.length, cancel);
     measurement.stamp = opened.stamp;
     return measurement;
 }

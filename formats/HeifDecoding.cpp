@@ -223,8 +223,9 @@ QString reasonOf(const heif_error &error, const HeifReading &reading)
 // premultiplied copy.
 qint64 bytesAPixel(int bits, bool alpha, int halfSamples)
 {
-    const qint64 sample = bits > 8 ? 2 : 1;
-    return sample * halfSamples + 4 + (bits > 8 ? 8 : 0) + (alpha ? 2 * sample + 4 : 0);
+    const bool deep = bits > 8 || bits <= 0; // a depth libheif cannot tell is taken as the deeper
+    const qint64 sample = deep ? 2 : 1;
+    return sample * halfSamples + 4 + (deep ? 8 : 0) + (alpha ? 2 * sample + 4 : 0);
 }
 
 struct Opened {

@@ -1,5 +1,9 @@
 #include "AlbumImages.h"
 
+#include "album/AlbumWriting.h"
+#include "album/ClipImages.h"
+#include "catalogue/CandidateRule.h"
+
 #include "common/ReadableBytes.h"
 #include "formats/DecodeBudget.h"
 #include "formats/HeifDecoding.h"
@@ -30,12 +34,6 @@ namespace {
 constexpr qint64 maxPictureBytes = 100 * 1024 * 1024;
 // The usual file system limit on one name, less the room its temporary needs.
 constexpr int maxNameBytes = 255 - PageBatch::temporarySuffixBytes;
-// Fine texture (gravel, foliage) loses more to the thumbnail's own encoding
-// than to the scaling: at 85 a blurred-noise photo falls just under 30 dB
-// PSNR against a careful resize, at 92 just over, for thumbnails a third larger.
-constexpr int thumbnailQuality = 92;
-// A copy is seen at about its own size, where 85 is what photo sites serve.
-constexpr int webQuality = 85;
 
 QString cannotRead(const FolderHandle &folder, const QString &name, const QString &reason)
 {
@@ -61,48 +59,8 @@ QImage inSrgb(QImage image)
     return image;
 }
 
-// The resolution a JPEG's header gives; fixed, so that the same picture makes
-// the same bytes in every process (a new image takes the screen's).
-constexpr int dotsPerMeter = 3780; // 96 dots an inch
 
-// Qt writes a JPEG's header, its pixels and, for an image in sRGB, the sRGB
-// profile: nothing of the original's EXIF, XMP or IPTC, so nothing that tells
-// where or who.
-QByteArray encodeJpeg(QImage image, int quality)
-{
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(quality);
-    return writer.write(image) ? bytes : QByteArray();
-}
 
-// Memory taken from the budget, given back when the images made from it are done.
-class Held
-{
-public:
-    Held() = default;
-    Held(DecodeBudget &budget, qint64 bytes) : m_budget(&budget), m_bytes(bytes) {}
-    Held(Held &&other) noexcept : m_budget(std::exchange(other.m_budget, nullptr)), m_bytes(other.m_bytes) {}
-    Held &operator=(Held &&other) noexcept
-    {
-        std::swap(m_budget, other.m_budget);
-        std::swap(m_bytes, other.m_bytes);
-        return *this;
-    }
-    ~Held()
-    {
-        if (m_budget)
-            m_budget->giveBack(m_bytes);
-    }
-
-private:
-    DecodeBudget *m_budget = nullptr;
-    qint64 m_bytes = 0;
-};
 
 struct Decoded {
     QImage image; // upright, in sRGB, at a size that covers every image to be made
@@ -113,7 +71,7 @@ struct Decoded {
     bool stopped = false;
     bool systemFailure = false; // the system failed, not the picture: the run cannot go on
     bool copied = false;        // a web copy is made of it
-    Held held;                  // a full decode's memory, until its images are made
+    BudgetHeld held;            // a full decode's memory, until its images are made
 };
 
 Decoded notDecoded(const QString &reason, bool overBudget = false, bool stopped = false, bool systemFailure = false)
@@ -139,10 +97,6 @@ bool isJpeg(QIODevice &device)
     return device.seek(0) && device.peek(3) == QByteArrayView("\xFF\xD8\xFF", 3);
 }
 
-QImage scaledTo(const QImage &image, QSize size)
-{
-    return image.size() == size ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
 
 // The largest image to be made from a picture shown at displayed size.
 QSize largestTarget(QSize displayed, const AlbumSizes &sizes, bool copied)
@@ -192,7 +146,7 @@ Decoded decodeHeifCovering(QIODevice &device, const AlbumSizes &sizes, DecodeBud
     limits.stop = stop;
     limits.reserve = [&budget, stop](qint64 taken) { return budget.take(taken, stop); };
     HeifDecoded heif = decodeHeif(bytes, limits);
-    Held held(budget, heif.reserved);
+    BudgetHeld held(budget, heif.reserved);
     if (heif.image.isNull())
         return notDecoded(heif.problem, heif.overBudget, heif.stopped);
     Decoded decoded;
@@ -261,7 +215,7 @@ Decoded decodeOther(QIODevice &device, DecodeBudget &budget, const std::atomic<b
                                         .arg(readableBytes(budget.total())),
                           true, stopped);
     }
-    Held taken(budget, held);
+    BudgetHeld taken(budget, held);
     QImage image = reader.read();
     if (image.isNull())
         return unread(device, reader);
@@ -273,19 +227,6 @@ Decoded decodeOther(QIODevice &device, DecodeBudget &budget, const std::atomic<b
     return decoded;
 }
 
-struct Written {
-    QString error;
-    bool fatal = false;
-};
-
-Written writeImage(const FolderHandle &folder, const QString &name, const QImage &image, int quality)
-{
-    const QByteArray bytes = encodeJpeg(image, quality);
-    if (bytes.isEmpty())
-        return {QStringLiteral("Cannot write %1: The picture could not be encoded as JPEG.").arg(folder.displayPath(name)), true};
-    // Made durable all at once, by the flush before the run records them.
-    return {writeWholeFile(folder, name, bytes, Flush::Later), true};
-}
 
 } // namespace
 
@@ -340,6 +281,8 @@ QString pageName(const QString &pictureName)
 ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
                            const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
 {
+    if (isClipName(name))
+        return makeClipImages(pictures, name, folders, sizes, budget, stop);
     const OpenedPicture picture = pictures.open(name, false);
     const OpenedFile &opened = picture.opened;
     if (!opened.file)
@@ -366,25 +309,14 @@ ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, c
             decoded.reason += QStringLiteral(" The classic pages, which decode nothing, still list it.");
         return notMade(cannotRead(pictures.handle(), name, decoded.reason), decoded.systemFailure);
     }
-    const QString file = thumbnailName(name);
     const QSize shown = decoded.displayed;
-    QImage web;
-    if (decoded.copied)
-        web = scaledTo(decoded.image, copySize(shown, sizes));
-    const QImage large = scaledTo(web.isNull() ? decoded.image : web, fittedSize(shown, 2 * sizes.box));
-    const QImage small = scaledTo(large, fittedSize(shown, sizes.box));
-    using Output = std::tuple<const FolderHandle *, const QImage *, int>;
-    for (const auto &[folder, image, quality] : {Output{&folders.web, &web, webQuality},
-                                                 Output{&folders.large, &large, thumbnailQuality},
-                                                 Output{&folders.small, &small, thumbnailQuality}}) {
-        if (image->isNull())
-            continue;
-        if (const Written written = writeImage(*folder, file, *image, quality); !written.error.isEmpty())
-            return notMade(written.error, written.fatal);
-    }
-    made.small = small.size();
-    made.large = large.size();
-    made.web = web.isNull() ? QSize() : web.size(); // no copy: the page shows the picture itself
+    const ImagesWritten written = writeImages(folders, thumbnailName(name), decoded.image, shown,
+                                              decoded.copied ? copySize(shown, sizes) : QSize(), sizes.box);
+    if (!written.error.isEmpty())
+        return notMade(written.error, written.fatal);
+    made.small = written.small;
+    made.large = written.large;
+    made.web = written.web; // none: the page shows the picture itself
     made.facts = std::move(decoded.facts);
     made.stamp = picture.stamp;
     return made;

@@ -108,6 +108,7 @@ QByteArray sizesLine(const AlbumSizes &sizes)
 QString PictureFacts::*const textFacts[] = {&PictureFacts::camera, &PictureFacts::exposure, &PictureFacts::aperture,
                                             &PictureFacts::iso, &PictureFacts::focalLength, &PictureFacts::caption};
 constexpr qsizetype fieldCount = 7 + std::size(textFacts);
+constexpr qsizetype clipFieldCount = fieldCount + 2; // a clip's length and copy's kind after them
 
 QByteArray line(const QString &name, const AlbumRecord &record)
 {
@@ -116,14 +117,15 @@ QByteArray line(const QString &name, const AlbumRecord &record)
         + (record.facts.taken.isValid() ? record.facts.taken.toString(Qt::ISODate).toLatin1() : QByteArray());
     for (QString PictureFacts::*field : textFacts)
         text += '\t' + escapedText(record.facts.*field);
+    // A clip's two fields follow; a picture's line is as it always was.
+    if (record.facts.clipMilliseconds >= 0)
+        text += '\t' + QByteArray::number(record.facts.clipMilliseconds) + '\t' + escapedText(record.facts.clipCopy);
     return text + '\n';
 }
 
-bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
+template<std::size_t count>
+void readFields(const std::array<QByteArrayView, count> &fields, bool sameSizes, AlbumRecord &record)
 {
-    std::array<QByteArrayView, fieldCount> fields;
-    if (!fieldsOf(text, '\t', fields))
-        return false;
     record.small = sizeFromText(fields.at(2));
     record.large = sizeFromText(fields.at(3));
     record.web = sizeFromText(fields.at(4));
@@ -136,6 +138,27 @@ bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
         record.facts.taken = QDateTime::fromString(QString::fromLatin1(fields.at(6)), Qt::ISODate);
     for (qsizetype i = 0; i < qsizetype(std::size(textFacts)); ++i)
         record.facts.*textFacts[i] = unescapedText(fields.at(7 + i));
+    if constexpr (count == clipFieldCount) {
+        const QString kind = unescapedText(fields.at(fieldCount + 1));
+        // Only the kinds a run makes: the name of the copy is made from it.
+        if (kind == QLatin1String("mp4") || kind == QLatin1String("webm")) {
+            record.facts.clipMilliseconds = std::max<qint64>(0, numberIn(fields.at(fieldCount)));
+            record.facts.clipCopy = kind;
+        }
+    }
+}
+
+bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
+{
+    std::array<QByteArrayView, clipFieldCount> clipFields;
+    if (fieldsOf(text, '\t', clipFields)) {
+        readFields(clipFields, sameSizes, record);
+        return true;
+    }
+    std::array<QByteArrayView, fieldCount> fields;
+    if (!fieldsOf(text, '\t', fields))
+        return false;
+    readFields(fields, sameSizes, record);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "album/AlbumImages.h"
 #include "classic/PageFormat.h"
+#include "clips/ClipHeader.h"
 #include "common/ReadableBytes.h"
 #include "system/NativeName.h"
 
@@ -31,6 +32,14 @@ constexpr char indexStyle[] =
     ".album figcaption{font-weight:bold}\n"
     ".crumbs{text-align:left;margin:0 0 .5em;overflow-wrap:anywhere}\n"
     ".crumbs a{margin:0}\n";
+
+// A clip's card: a play mark over its poster, its length in a corner.
+constexpr char clipCardStyle[] =
+    ".clip a{position:relative;display:inline-block}\n"
+    ".clip .mark{position:absolute;left:50%;top:50%;transform:translate(-50%,-50%);width:2.4em;height:2.4em;"
+    "line-height:2.4em;border-radius:50%;background:rgba(0,0,0,.6);color:#fff;pointer-events:none}\n"
+    ".clip .length{position:absolute;right:.4em;bottom:.6em;padding:0 .3em;border-radius:.2em;"
+    "background:rgba(0,0,0,.6);color:#fff;font-size:.8em;pointer-events:none}\n";
 
 QByteArray number(qint64 value)
 {
@@ -73,7 +82,8 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     const QByteArray name = escaped(entry.name);
     // The files' names are the stem and a suffix that needs no escaping.
     const QString stem = fileStem(entry.name);
-    text += "<figure><a href=\"";
+    const bool clip = entry.facts.clipMilliseconds >= 0;
+    text += clip ? "<figure class=\"clip\"><a href=\"" : "<figure><a href=\"";
     appendInAlbum(text, pages, stem);
     text += ".htm\"><img src=\"";
     appendInAlbum(text, small, stem);
@@ -87,7 +97,11 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     appendSize(text, entry.small);
     text += " alt=\"";
     text += name;
-    text += "\" loading=\"lazy\"></a><figcaption>";
+    text += "\" loading=\"lazy\">";
+    if (clip)
+        text += "<span class=\"mark\" aria-hidden=\"true\">\u25B6</span><span class=\"length\">"
+            + clipLengthText(entry.facts.clipMilliseconds).toLatin1() + "</span>";
+    text += "</a><figcaption>";
     text += name;
     text += "<br>";
     text += readableBytes(entry.length).toUtf8();
@@ -136,7 +150,10 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
                 const AlbumPlace &place)
 {
     const QByteArray title = escaped(folderName);
-    QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), indexStyle) + "<body>\n";
+    static const QByteArray withClips = QByteArray(indexStyle) + clipCardStyle;
+    const bool clips = std::any_of(entries.cbegin(), entries.cend(), [](const GalleryEntry &e) { return e.facts.clipMilliseconds >= 0; });
+    QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), clips ? withClips.constData() : indexStyle)
+        + "<body>\n";
     if (!place.enclosing.isEmpty())
         text += "<nav class=\"crumbs\">" + crumbs(place.enclosing, 0) + title + "</nav>\n";
     text += "<h1>" + title + "</h1>\n" + navigation(page, pages) + "<main class=\"grid\">\n";

@@ -1,6 +1,7 @@
 #include "GalleryRun.h"
 
 #include "album/AlbumMaking.h"
+#include "album/ClipImages.h"
 #include "album/GalleryPage.h"
 #include "album/NaturalOrder.h"
 #include "album/ThumbnailIndex.h"
@@ -71,7 +72,7 @@ bool isTemporary(const QString &name)
     if (dot <= 0 || name.at(dot) != QLatin1Char('.'))
         return false; // most names, found without a regular expression
     static const QRegularExpression temporary(
-        QStringLiteral(R"(^(.+\.(gif|jpg|heic|heif|hif|avif)\.(jpg|htm)|[0-9a-f]{40}\.(jpg|htm)|index\.txt)\.[A-Za-z0-9]{%1}$)")
+        QStringLiteral(R"(^(.+\.(gif|jpg|heic|heif|hif|avif|mp4|m4v|mov|webm|mkv|3gp)\.(jpg|htm|mp4|webm)|[0-9a-f]{40}\.(jpg|htm|mp4|webm)|index\.txt)\.[A-Za-z0-9]{%1}$)")
             .arg(PageBatch::temporarySuffixBytes - 1),
         QRegularExpression::CaseInsensitiveOption);
     return temporary.match(name).hasMatch();
@@ -167,9 +168,22 @@ bool copyCouldBe(const Gallery &gallery, const AlbumRecord &known, QSize shown, 
     return converted ? known.web == shown : !known.web.isValid();
 }
 
+// A clip's images and copy: made from the same clip, and all there.
+bool clipIsUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, QSize shown)
+{
+    const QString file = thumbnailName(name);
+    return known.facts.clipMilliseconds >= 0 && !known.facts.clipCopy.isEmpty() && known.web.isValid()
+        && (known.web == shown || couldBe(known.web, shown, std::max(shown.width(), shown.height())))
+        && gallery.small.files.contains(file) && gallery.large.files.contains(file) && gallery.web.files.contains(file)
+        && gallery.web.files.contains(clipCopyName(name, known.facts.clipCopy));
+}
+
 bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown,
                 bool converted)
 {
+    if (known.stamp == stamp && stamp != FileStamp{} && isClipName(name))
+        return couldBe(known.small, shown, gallery.sizes.box) && couldBe(known.large, shown, 2 * gallery.sizes.box)
+            && clipIsUpToDate(gallery, name, known, shown);
     if (known.stamp != stamp || stamp == FileStamp{} || !couldBe(known.small, shown, gallery.sizes.box)
         || !couldBe(known.large, shown, 2 * gallery.sizes.box) || !copyCouldBe(gallery, known, shown, converted))
         return false;
@@ -366,18 +380,23 @@ QString albumFileStem(const QString &name, QLatin1StringView suffix)
 // files' stem, so no file name is made for each of them.
 Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
 {
-    QHash<QString, bool> copied; // each shown picture's stem, and whether it has a copy
+    struct Copy {
+        bool made = false; // a copy of the picture, or a clip's poster, is shown
+        QString clip;      // the kind of a clip's copy
+    };
+    QHash<QString, Copy> copied; // each shown picture's stem, and its copies
     copied.reserve(shown.size());
     for (const GalleryEntry &entry : shown)
-        copied.insert(fileStem(entry.name), entry.web.isValid());
+        copied.insert(fileStem(entry.name), {entry.web.isValid(), entry.facts.clipCopy});
     const auto unshown = [&copied](const Listing &listing, QLatin1StringView suffix, bool copies) {
+        const bool clips = suffix != QLatin1StringView(".jpg") && suffix != QLatin1StringView(".htm");
         QStringList names;
         for (const QString &name : listing.files) {
             const QString stem = albumFileStem(name, suffix);
             if (stem.isEmpty())
                 continue;
             const auto it = copied.constFind(stem);
-            if (it == copied.cend() || (copies && !it.value()))
+            if (it == copied.cend() || (copies && !it->made) || (clips && suffix.sliced(1) != it->clip))
                 names.append(name);
         }
         return names;
@@ -386,6 +405,8 @@ Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
     leftovers.small = unshown(gallery.small, QLatin1StringView(".jpg"), false);
     leftovers.large = unshown(gallery.large, QLatin1StringView(".jpg"), false);
     leftovers.web = unshown(gallery.web, QLatin1StringView(".jpg"), true);
+    leftovers.web += unshown(gallery.web, QLatin1StringView(".mp4"), true);
+    leftovers.web += unshown(gallery.web, QLatin1StringView(".webm"), true);
     leftovers.pages = unshown(gallery.pages, QLatin1StringView(".htm"), false);
     return leftovers;
 }

@@ -2,7 +2,9 @@
 // link is relative to it, so the album can be moved or published as it is.
 #include "album/AlbumImages.h"
 #include "album/GalleryPage.h"
+#include "album/ClipImages.h"
 #include "classic/PageFormat.h"
+#include "clips/ClipHeader.h"
 #include "common/ReadableBytes.h"
 
 #include <QLocale>
@@ -33,6 +35,11 @@ constexpr char pictureStyle[] =
     ".facts{display:grid;grid-template-columns:max-content 1fr;gap:.2em 1em}\n"
     ".facts dt{font-weight:bold}\n"
     ".facts dd{margin:0}\n";
+
+// A clip plays where a picture would stand, as large as the window allows.
+constexpr char clipStyle[] =
+    ".shown video{display:block;margin:0 auto;max-width:100%;height:auto;"
+    "max-height:calc(100vh - 3em);max-height:calc(100dvh - 3em);background:#000}\n";
 
 // Arrow keys and Escape, and a horizontal swipe, follow the page's own links:
 // without the script they are still there to click.
@@ -115,7 +122,8 @@ QByteArray facts(const GalleryEntry &entry)
     exposure.removeAll(QString());
     const QString size = QStringLiteral("%1 x %2 pixels, %3")
                              .arg(entry.shown.width()).arg(entry.shown.height()).arg(readableBytes(entry.length));
-    return "<dl class=\"facts\">" + fact("Taken", taken) + fact("Camera", f.camera)
+    const QString length = f.clipMilliseconds >= 0 ? clipLengthText(f.clipMilliseconds) : QString();
+    return "<dl class=\"facts\">" + fact("Length", length) + fact("Taken", taken) + fact("Camera", f.camera)
         + fact("Exposure", exposure.join(QStringLiteral(", "))) + fact("Focal length", f.focalLength)
         + fact("Size", size) + "</dl>\n";
 }
@@ -160,7 +168,7 @@ quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, con
     Digest digest;
     const PictureFacts &f = entry.facts;
     for (const QString &text : {folderName, entry.name, place.previous, place.next, place.previousImage, place.nextImage,
-                                f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption})
+                                f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption, f.clipCopy})
         digest.add(QStringView(text));
     for (const QString &album : place.enclosing)
         digest.add(QStringView(album));
@@ -168,7 +176,7 @@ quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, con
     for (const qint64 number : {qint64(pageFormat), entry.length, qint64(entry.shown.width()), qint64(entry.shown.height()),
                                 qint64(entry.small.width()), qint64(entry.small.height()), qint64(entry.large.width()),
                                 qint64(entry.large.height()), qint64(entry.web.width()), qint64(entry.web.height()),
-                                f.taken.isValid() ? f.taken.toMSecsSinceEpoch() : -1, place.indexPage})
+                                f.taken.isValid() ? f.taken.toMSecsSinceEpoch() : -1, place.indexPage, f.clipMilliseconds})
         digest.add(number);
     return digest.value();
 }
@@ -178,15 +186,37 @@ QString shownImage(const GalleryEntry &entry)
     return entry.web.isValid() ? fromPage(webFolder, thumbnailName(entry.name)) : pictureFromPage(entry.name);
 }
 
+namespace {
+
+QByteArray sizeAttributes(QSize size)
+{
+    return "width=\"" + QByteArray::number(size.width()) + "\" height=\"" + QByteArray::number(size.height()) + '"';
+}
+
+// A clip plays from its copy, its poster shown until it does; a browser
+// without video support offers the original instead.
+QByteArray shownClip(const GalleryEntry &entry, const QByteArray &name)
+{
+    const QString kind = entry.facts.clipCopy;
+    return "<video controls playsinline preload=\"metadata\" poster=\"" + link(shownImage(entry)) + "\" "
+        + sizeAttributes(entry.web) + " aria-label=\"" + name + "\"><source src=\""
+        + link(fromPage(webFolder, clipCopyName(entry.name, kind))) + "\" type=\"video/" + kind.toLatin1() + "\">"
+        + "<a href=\"" + link(pictureFromPage(entry.name)) + "\">" + name + "</a></video>";
+}
+
+} // namespace
+
 QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, const Place &place)
 {
     const QByteArray name = escaped(entry.name);
     const QSize shownSize = entry.web.isValid() ? entry.web : entry.shown;
-    QByteArray text = head(name + " - " + escaped(folderName), pictureStyle, prefetches(place))
-        + "<body>\n" + bar(folderName, place) + "<main>\n<figure class=\"shown\"><img src=\""
-        + link(shownImage(entry)) + "\" width=\"" + QByteArray::number(shownSize.width()) + "\" height=\""
-        + QByteArray::number(shownSize.height()) + "\" alt=\"" + name + "\"></figure>\n<div class=\"about\">\n<h1>" + name
-        + "</h1>\n";
+    const bool clip = entry.facts.clipMilliseconds >= 0 && entry.web.isValid();
+    static const QByteArray withClip = QByteArray(pictureStyle) + clipStyle;
+    const QByteArray shown = clip ? shownClip(entry, name)
+                                  : "<img src=\"" + link(shownImage(entry)) + "\" " + sizeAttributes(shownSize) + " alt=\"" + name + "\">";
+    QByteArray text = head(name + " - " + escaped(folderName), clip ? withClip.constData() : pictureStyle, prefetches(place))
+        + "<body>\n" + bar(folderName, place) + "<main>\n<figure class=\"shown\">" + shown
+        + "</figure>\n<div class=\"about\">\n<h1>" + name + "</h1>\n";
     if (!entry.facts.caption.isEmpty())
         text += "<p class=\"caption\">" + escaped(entry.facts.caption) + "</p>\n";
     text += facts(entry) + "<p><a href=\"" + link(pictureFromPage(entry.name)) + "\" download>Download the original ("

@@ -1,5 +1,7 @@
 #include "PictureMeasuring.h"
 
+#include "catalogue/CandidateRule.h"
+#include "clips/ClipHeader.h"
 #include "formats/HeifDecoding.h"
 #include "formats/PictureHeader.h"
 
@@ -45,6 +47,21 @@ Measurement measuredHeif(ByteSource &bytes, qint64 length, const std::atomic<boo
     return measurement;
 }
 
+// A clip's size as shown, from its header through FFmpeg's demuxers.
+Measurement measuredClip(ByteSource &bytes, qint64 length, const std::atomic<bool> *cancel)
+{
+    const ClipHeader header = readClipHeader(bytes, cancel);
+    Measurement measurement;
+    measurement.length = length;
+    measurement.cancelled = header.stopped;
+    measurement.converted = true;
+    if (header.problem.isEmpty())
+        measurement.size = header.displayed;
+    else
+        measurement.error = header.problem;
+    return measurement;
+}
+
 } // namespace
 
 Measurement measureIn(const PictureFolder &folder, const QString &name, bool listedRegular, const std::atomic<bool> *cancel,
@@ -58,6 +75,11 @@ Measurement measureIn(const PictureFolder &folder, const QString &name, bool lis
         return measurement;
     }
     OpenBytes bytes(*opened.bytes, opened.length);
+    if (which == Candidates::Album && isClipName(name)) {
+        measurement = measuredClip(bytes, opened.length, cancel);
+        measurement.stamp = opened.stamp;
+        return measurement;
+    }
     // A HEIF is looked for only where no picture a browser shows is found.
     measurement = measurementOf(readPictureHeader(bytes, cancel), opened.length);
     if (which == Candidates::Album && !measurement.error.isEmpty() && !measurement.cancelled && isHeifIn(bytes))

@@ -13,6 +13,8 @@ struct PictureFacts {
     QString iso;         // "ISO 200"
     QString focalLength; // "35 mm"
     QString caption;     // the picture's own description; never the boilerplate a camera writes
+    qint64 clipMilliseconds = -1; // a clip's length; -1 for a still picture
+    QString clipCopy;    // a clip's copy that browsers play: "mp4" or "webm"
 
     bool operator==(const PictureFacts &) const = default;
 };

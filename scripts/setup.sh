@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libjpeg62-turbo-dev  # JPEG decoding with bounded memory
     libheif-dev          # HEIC and AVIF photos, with libheif's HEVC and AV1 decoders
+    libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev  # clips: probed, poster frames, remuxed or transcoded
 )
 test_packages=(
     chromium nodejs  # the browser tests: Chromium driven by a Node script
@@ -18,6 +19,7 @@ test_packages=(
     tidy  # the gallery pages are checked with it
     libvips-tools igal2  # vipsthumbnail and igal2, the gallery benchmark's references
     libheif-examples     # heif-convert, the HEIF benchmark's reference; heif-enc
+    ffmpeg               # the test clips, and the clip benchmark's reference
     # clang with its libFuzzer runtime: the fuzz targets in fuzz/
     clang libclang-rt-14-dev
     # the package check: cpack's DEB generator (dpkg-shlibdeps, file), then

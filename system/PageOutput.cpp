@@ -144,7 +144,7 @@ struct PageBatch::Private {
     }
 
     // Creates a temporary beside the page; never follows a link, never reuses a name.
-    int createTemporary(const QByteArray &name, QByteArray &temporary) const
+    int createTemporary(const QByteArray &name, QByteArray &temporary, int access = O_WRONLY) const
     {
         static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -152,7 +152,7 @@ struct PageBatch::Private {
             for (int i = 1; i < temporarySuffixBytes; ++i)
                 temporary += letters[QRandomGenerator::global()->bounded(62)];
             const int fd = openat(dir, temporary.constData(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                                  access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd >= 0 || errno != EEXIST)
                 return fd;
         }
@@ -237,6 +237,35 @@ QString PageBatch::stage(const QString &name, const QByteArray &contents)
         return {};
     reason = d->writeTemporary(native, contents, exists ? &info : nullptr);
     return reason.isEmpty() ? QString() : cannotWrite(d->folder, name, reason);
+}
+
+int PageBatch::stageOpen(const QString &name, QString &error)
+{
+    if (!d->openError.isEmpty()) {
+        error = cannotWrite(d->folder, name, d->openError);
+        return -1;
+    }
+    const QByteArray native = NativeName::encode(name);
+    struct stat info;
+    bool exists = false;
+    QString reason = d->refusal(native, info, exists);
+    if (reason.isEmpty())
+        reason = d->folderRefusal();
+    QByteArray temporary;
+    // Read as well as written: a file written piece by piece may be read back while it is made.
+    Descriptor file(reason.isEmpty() ? d->createTemporary(native, temporary, O_RDWR) : -1);
+    if (reason.isEmpty() && file.get() < 0)
+        reason = systemReason(errno);
+    if (reason.isEmpty() && exists && fchmod(file.get(), info.st_mode & 07777) != 0) {
+        reason = systemReason(errno);
+        unlinkat(d->dir, temporary.constData(), 0);
+    }
+    if (!reason.isEmpty()) {
+        error = cannotWrite(d->folder, name, reason);
+        return -1;
+    }
+    d->staged.append({temporary, native});
+    return file.release();
 }
 
 // The order keeps the promise: every temporary is on disk before any page is
@@ -326,6 +355,12 @@ QString PageBatch::stage(const QString &name, const QByteArray &contents)
     if (!out.commit())
         return cannotWrite(d->folder, name, out.errorString());
     return {};
+}
+
+int PageBatch::stageOpen(const QString &name, QString &error)
+{
+    error = cannotWrite(d->folder, name, QStringLiteral("Writing a file piece by piece is not supported on this system."));
+    return -1;
 }
 
 QString PageBatch::commit(Flush)

@@ -44,6 +44,14 @@ public:
     QString stage(const QString &name, const QByteArray &contents);
 
     /**
+     * Opens a temporary for the page name, to be written piece by piece;
+     * returns its descriptor, or -1 with the reason in error. The batch
+     * owns the temporary (commit() puts it in place); the caller owns the
+     * descriptor and closes it before commit().
+     */
+    int stageOpen(const QString &name, QString &error);
+
+    /**
      * Puts every staged page in place; returns an empty text or the reason.
      * With Flush::Later, nothing is flushed: after a power cut a page put in
      * place may be empty until the caller's flushFileSystem() has run.

@@ -1,0 +1,107 @@
+#include "ClipImages.h"
+
+#include "album/AlbumWriting.h"
+#include "clips/ClipCopy.h"
+#include "clips/ClipInput.h"
+#include "clips/ClipPoster.h"
+#include "formats/DecodeBudget.h"
+#include "formats/PictureMeasure.h"
+#include "system/PictureFolder.h"
+#include "system/StreamedFile.h"
+
+#include <QFile>
+
+namespace {
+
+ImagesMade notMade(const FolderHandle &folder, const QString &name, const QString &reason, bool fatal = false)
+{
+    ImagesMade made;
+    made.error = QStringLiteral("Cannot make the album's images of %1: %2").arg(folder.displayPath(name), reason);
+    made.fatal = fatal;
+    return made;
+}
+
+ImagesMade stopped()
+{
+    ImagesMade made;
+    made.stopped = true;
+    return made;
+}
+
+// The poster is seen where the clip plays: no larger than a made copy.
+QSize posterSize(QSize displayed)
+{
+    return fittedSize(displayed, mostMadeSide);
+}
+
+} // namespace
+
+QString clipCopyName(const QString &pictureName, const QString &kind)
+{
+    return fileStem(pictureName) + QLatin1Char('.') + kind;
+}
+
+ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
+                          const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
+{
+    const OpenedPicture picture = pictures.open(name, false);
+    const OpenedFile &opened = picture.opened;
+    if (!opened.file)
+        return notMade(pictures.handle(), name, opened.problem.reason, opened.problem.systemFailure);
+    DeviceBytes bytes(*opened.file);
+    ClipHeader header;
+    ImagesWritten images;
+    {
+        ClipInput input(bytes, stop);
+        header = clipHeaderOf(input, opened.length);
+        if (header.stopped)
+            return stopped();
+        if (!header.problem.isEmpty())
+            return notMade(pictures.handle(), name, header.problem);
+        const auto target = [&sizes](QSize shown) {
+            const QSize poster = posterSize(shown), large = fittedSize(shown, 2 * sizes.box);
+            return poster.width() >= large.width() && poster.height() >= large.height() ? poster : large;
+        };
+        qint64 reserved = 0;
+        const ClipPoster poster = decodePoster(input, header, target, [&](qint64 cost) { return budget.take(cost, stop); },
+                                               reserved);
+        const BudgetHeld held(budget, reserved);
+        if (poster.stopped)
+            return stopped();
+        if (poster.image.isNull())
+            return notMade(pictures.handle(), name, poster.problem);
+        images = writeImages(folders, thumbnailName(name), poster.image, header.displayed, posterSize(header.displayed), sizes.box);
+        if (!images.error.isEmpty()) {
+            ImagesMade made;
+            made.error = images.error;
+            made.fatal = images.fatal;
+            return made;
+        }
+    }
+    // The copy reads the clip again from its start, with what its making may cost held.
+    ClipInput input(bytes, stop);
+    const qint64 cost = std::min(copyCost(input, header), budget.total());
+    if (!input.problem().isEmpty() || !budget.take(cost, stop))
+        return input.stopped() || (stop && stop->load()) ? stopped() : notMade(pictures.handle(), name, input.problem());
+    const BudgetHeld held(budget, cost);
+    const QString kind = copySuffix(header.copy);
+    StreamedFile file(folders.web, clipCopyName(name, kind));
+    const CopyMade copy = writeClipCopy(input, header, file, [](qint64) {});
+    if (copy.stopped)
+        return stopped(); // the copy's temporary goes with file
+    if (copy.fatal)
+        return ImagesMade{{}, {}, {}, {}, {}, copy.problem, true};
+    if (!copy.problem.isEmpty())
+        return notMade(pictures.handle(), name, copy.problem);
+    if (const QString error = file.commit(Flush::Later); !error.isEmpty())
+        return ImagesMade{{}, {}, {}, {}, {}, error, true};
+    ImagesMade made;
+    made.small = images.small;
+    made.large = images.large;
+    made.web = copy.size;
+    made.facts = header.facts;
+    made.facts.clipMilliseconds = header.milliseconds;
+    made.facts.clipCopy = kind;
+    made.stamp = picture.stamp;
+    return made;
+}

@@ -141,7 +141,7 @@ void readFields(const std::array<QByteArrayView, count> &fields, bool sameSizes,
     if constexpr (count == clipFieldCount) {
         const QString kind = unescapedText(fields.at(fieldCount + 1));
         // Only the kinds a run makes: the name of the copy is made from it.
-        if (kind == QLatin1String("mp4") || kind == QLatin1String("webm")) {
+        if (kind.isEmpty() || kind == QLatin1String("mp4") || kind == QLatin1String("webm")) {
             record.facts.clipMilliseconds = std::max<qint64>(0, numberIn(fields.at(fieldCount)));
             record.facts.clipCopy = kind;
         }

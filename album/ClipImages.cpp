@@ -78,9 +78,18 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
             return made;
         }
     }
+    ImagesMade made;
+    made.small = images.small;
+    made.large = images.large;
+    made.web = images.web; // the poster, until a copy is made
+    made.facts = header.facts;
+    made.facts.clipMilliseconds = header.milliseconds;
+    made.stamp = picture.stamp;
     // The copy reads the clip again from its start, with what its making may cost held.
     ClipInput input(bytes, stop);
-    const qint64 cost = std::min(copyCost(input, header), budget.total());
+    const qint64 cost = copyCost(input, header);
+    if (input.problem().isEmpty() && cost > budget.total())
+        return made; // shown by its poster, the original offered: making a copy would cost more than a run may hold
     if (!input.problem().isEmpty() || !budget.take(cost, stop))
         return input.stopped() || (stop && stop->load()) ? stopped() : notMade(pictures.handle(), name, input.problem());
     const BudgetHeld held(budget, cost);
@@ -95,13 +104,7 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
         return notMade(pictures.handle(), name, copy.problem);
     if (const QString error = file.commit(Flush::Later); !error.isEmpty())
         return ImagesMade{{}, {}, {}, {}, {}, error, true};
-    ImagesMade made;
-    made.small = images.small;
-    made.large = images.large;
     made.web = copy.size;
-    made.facts = header.facts;
-    made.facts.clipMilliseconds = header.milliseconds;
     made.facts.clipCopy = kind;
-    made.stamp = picture.stamp;
     return made;
 }

@@ -39,7 +39,9 @@ constexpr char clipCardStyle[] =
     ".clip .mark{position:absolute;left:50%;top:50%;transform:translate(-50%,-50%);width:2.4em;height:2.4em;"
     "line-height:2.4em;border-radius:50%;background:rgba(0,0,0,.6);color:#fff;pointer-events:none}\n"
     ".clip .length{position:absolute;right:.4em;bottom:.6em;padding:0 .3em;border-radius:.2em;"
-    "background:rgba(0,0,0,.6);color:#fff;font-size:.8em;pointer-events:none}\n";
+    "background:rgba(0,0,0,.6);color:#fff;font-size:.8em;pointer-events:none}\n"
+    ".clip .live{position:absolute;left:.4em;top:.4em;padding:0 .3em;border-radius:.2em;"
+    "background:rgba(0,0,0,.6);color:#fff;font-size:.7em;letter-spacing:.1em;pointer-events:none}\n";
 
 QByteArray number(qint64 value)
 {
@@ -82,8 +84,8 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     const QByteArray name = escaped(entry.name);
     // The files' names are the stem and a suffix that needs no escaping.
     const QString stem = fileStem(entry.name);
-    const bool clip = entry.facts.clipMilliseconds >= 0;
-    text += clip ? "<figure class=\"clip\"><a href=\"" : "<figure><a href=\"";
+    const bool clip = entry.facts.clipMilliseconds >= 0, motion = !entry.motion.isEmpty();
+    text += clip || motion ? "<figure class=\"clip\"><a href=\"" : "<figure><a href=\"";
     appendInAlbum(text, pages, stem);
     text += ".htm\"><img src=\"";
     appendInAlbum(text, small, stem);
@@ -101,6 +103,8 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     if (clip)
         text += "<span class=\"mark\" aria-hidden=\"true\">\u25B6</span><span class=\"length\">"
             + clipLengthText(entry.facts.clipMilliseconds).toLatin1() + "</span>";
+    else if (motion)
+        text += "<span class=\"live\">LIVE</span>";
     text += "</a><figcaption>";
     text += name;
     text += "<br>";
@@ -151,7 +155,8 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
 {
     const QByteArray title = escaped(folderName);
     static const QByteArray withClips = QByteArray(indexStyle) + clipCardStyle;
-    const bool clips = std::any_of(entries.cbegin(), entries.cend(), [](const GalleryEntry &e) { return e.facts.clipMilliseconds >= 0; });
+    const bool clips = std::any_of(entries.cbegin(), entries.cend(),
+                                   [](const GalleryEntry &e) { return e.facts.clipMilliseconds >= 0 || !e.motion.isEmpty(); });
     QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), clips ? withClips.constData() : indexStyle)
         + "<body>\n";
     if (!place.enclosing.isEmpty())

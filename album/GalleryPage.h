@@ -16,6 +16,8 @@ struct GalleryEntry {
     QSize large;       // its HiDPI thumbnail's pixels
     QSize web;         // its copy's pixels; invalid when its page shows the picture itself
     PictureFacts facts;
+    QString motion;     // a Live Photo's clip: the file beside the still, shown as one with it
+    QString motionCopy; // that clip's copy browsers play ("mp4", "webm")
 };
 
 /**

@@ -3,6 +3,7 @@
 #include "album/AlbumMaking.h"
 #include "album/ClipImages.h"
 #include "album/GalleryPage.h"
+#include "album/LivePhotos.h"
 #include "album/NaturalOrder.h"
 #include "album/ThumbnailIndex.h"
 #include "catalogue/CandidateRule.h"
@@ -172,10 +173,11 @@ bool copyCouldBe(const Gallery &gallery, const AlbumRecord &known, QSize shown, 
 bool clipIsUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, QSize shown)
 {
     const QString file = thumbnailName(name);
-    return known.facts.clipMilliseconds >= 0 && !known.facts.clipCopy.isEmpty() && known.web.isValid()
+    const QString &copy = known.facts.clipCopy; // none: too costly to make, the original is offered
+    return known.facts.clipMilliseconds >= 0 && known.web.isValid()
         && (known.web == shown || couldBe(known.web, shown, std::max(shown.width(), shown.height())))
         && gallery.small.files.contains(file) && gallery.large.files.contains(file) && gallery.web.files.contains(file)
-        && gallery.web.files.contains(clipCopyName(name, known.facts.clipCopy));
+        && (copy.isEmpty() || gallery.web.files.contains(clipCopyName(name, copy)));
 }
 
 bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown,
@@ -196,7 +198,7 @@ bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &
 
 GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord &known)
 {
-    return {record.FileName, record.FileSize.toLongLong(), shown, known.small, known.large, known.web, known.facts};
+    return {record.FileName, record.FileSize.toLongLong(), shown, known.small, known.large, known.web, known.facts, {}, {}};
 }
 
 void plan(Gallery &gallery, const CatalogueBuild &build)
@@ -383,20 +385,26 @@ Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
     struct Copy {
         bool made = false; // a copy of the picture, or a clip's poster, is shown
         QString clip;      // the kind of a clip's copy
+        bool page = true;  // it has a page of its own: a Live Photo's motion has none
     };
     QHash<QString, Copy> copied; // each shown picture's stem, and its copies
     copied.reserve(shown.size());
-    for (const GalleryEntry &entry : shown)
-        copied.insert(fileStem(entry.name), {entry.web.isValid(), entry.facts.clipCopy});
+    for (const GalleryEntry &entry : shown) {
+        copied.insert(fileStem(entry.name), {entry.web.isValid(), entry.facts.clipCopy, true});
+        // The motion's images stay with its copy: a re-run finds it whole.
+        if (!entry.motion.isEmpty())
+            copied.insert(fileStem(entry.motion), {true, entry.motionCopy, false});
+    }
     const auto unshown = [&copied](const Listing &listing, QLatin1StringView suffix, bool copies) {
         const bool clips = suffix != QLatin1StringView(".jpg") && suffix != QLatin1StringView(".htm");
+        const bool pages = suffix == QLatin1StringView(".htm");
         QStringList names;
         for (const QString &name : listing.files) {
             const QString stem = albumFileStem(name, suffix);
             if (stem.isEmpty())
                 continue;
             const auto it = copied.constFind(stem);
-            if (it == copied.cend() || (copies && !it->made) || (clips && suffix.sliced(1) != it->clip))
+            if (it == copied.cend() || (copies && !it->made) || (clips && suffix.sliced(1) != it->clip) || (pages && !it->page))
                 names.append(name);
         }
         return names;
@@ -574,6 +582,7 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
 
     // The entries become the pages' list where they are: they are not needed twice.
     gallery.entries.removeIf([](const GalleryEntry &entry) { return !entry.small.isValid(); });
+    pairLivePhotos(gallery.entries);
     QList<GalleryEntry> shown = ordered(std::move(gallery.entries), options.order, build.stamps);
     const QString title = folderTitle(folder.path());
     if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place, notices, cancel);

@@ -39,7 +39,26 @@ constexpr char pictureStyle[] =
 // A clip plays where a picture would stand, as large as the window allows.
 constexpr char clipStyle[] =
     ".shown video{display:block;margin:0 auto;max-width:100%;height:auto;"
-    "max-height:calc(100vh - 3em);max-height:calc(100dvh - 3em);background:#000}\n";
+    "max-height:calc(100vh - 3em);max-height:calc(100dvh - 3em);background:#000}\n"
+    ".shown [hidden]{display:none}\n"; // the still or its motion, whichever is not playing
+
+// A Live Photo's motion plays over its still, muted, on a button: a button
+// answers mouse, touch and keyboard alike.
+constexpr char motionScript[] =
+    "<script>\n"
+    "(function () {\n"
+    "  var button = document.getElementById('motion'), video = document.querySelector('.shown video'),\n"
+    "      still = document.querySelector('.shown img');\n"
+    "  function show(playing) {\n"
+    "    video.hidden = !playing; still.hidden = playing; button.setAttribute('aria-pressed', String(playing));\n"
+    "  }\n"
+    "  button.addEventListener('click', function () {\n"
+    "    if (!video.hidden) { video.pause(); show(false); return; }\n"
+    "    show(true); video.currentTime = 0; var p = video.play(); if (p) p.catch(function () { show(false); });\n"
+    "  });\n"
+    "  video.addEventListener('ended', function () { show(false); });\n"
+    "})();\n"
+    "</script>\n";
 
 // Arrow keys and Escape, and a horizontal swipe, follow the page's own links:
 // without the script they are still there to click.
@@ -168,7 +187,8 @@ quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, con
     Digest digest;
     const PictureFacts &f = entry.facts;
     for (const QString &text : {folderName, entry.name, place.previous, place.next, place.previousImage, place.nextImage,
-                                f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption, f.clipCopy})
+                                f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption, f.clipCopy, entry.motion,
+                                entry.motionCopy})
         digest.add(QStringView(text));
     for (const QString &album : place.enclosing)
         digest.add(QStringView(album));
@@ -210,18 +230,27 @@ QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, con
 {
     const QByteArray name = escaped(entry.name);
     const QSize shownSize = entry.web.isValid() ? entry.web : entry.shown;
-    const bool clip = entry.facts.clipMilliseconds >= 0 && entry.web.isValid();
+    const bool clip = !entry.facts.clipCopy.isEmpty() && entry.web.isValid();
     static const QByteArray withClip = QByteArray(pictureStyle) + clipStyle;
-    const QByteArray shown = clip ? shownClip(entry, name)
-                                  : "<img src=\"" + link(shownImage(entry)) + "\" " + sizeAttributes(shownSize) + " alt=\"" + name + "\">";
-    QByteArray text = head(name + " - " + escaped(folderName), clip ? withClip.constData() : pictureStyle, prefetches(place))
+    QByteArray shown = clip ? shownClip(entry, name)
+                            : "<img src=\"" + link(shownImage(entry)) + "\" " + sizeAttributes(shownSize) + " alt=\"" + name + "\">";
+    const bool motion = !clip && !entry.motion.isEmpty();
+    if (motion)
+        shown += "<video muted playsinline preload=\"none\" hidden " + sizeAttributes(shownSize) + " src=\""
+            + link(fromPage(webFolder, clipCopyName(entry.motion, entry.motionCopy))) + "\"></video>";
+    QByteArray text = head(name + " - " + escaped(folderName), clip || motion ? withClip.constData() : pictureStyle, prefetches(place))
         + "<body>\n" + bar(folderName, place) + "<main>\n<figure class=\"shown\">" + shown
         + "</figure>\n<div class=\"about\">\n<h1>" + name + "</h1>\n";
     if (!entry.facts.caption.isEmpty())
         text += "<p class=\"caption\">" + escaped(entry.facts.caption) + "</p>\n";
+    if (motion)
+        text += "<p><button type=\"button\" id=\"motion\" aria-pressed=\"false\">\u25B6 Live Photo</button></p>\n";
+    if (entry.facts.clipMilliseconds >= 0 && !clip)
+        text += "<p class=\"caption\">This clip is too large to be converted for browsers within the memory the album "
+                "may use: download the original to play it.</p>\n";
     text += facts(entry) + "<p><a href=\"" + link(pictureFromPage(entry.name)) + "\" download>Download the original ("
         + readableBytes(entry.length).toUtf8() + ")</a></p>\n</div>\n</main>\n";
-    return text + keysAndSwipes + "</body>\n</html>\n";
+    return text + keysAndSwipes + (motion ? motionScript : "") + "</body>\n</html>\n";
 }
 
 } // namespace GalleryPage

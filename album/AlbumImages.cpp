@@ -279,10 +279,11 @@ QString pageName(const QString &pictureName)
 }
 
 ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
-                           const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
+                           const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop,
+                           const std::function<void(qint64, qint64)> &clipProgress)
 {
     if (isClipName(name))
-        return makeClipImages(pictures, name, folders, sizes, budget, stop);
+        return makeClipImages(pictures, name, folders, sizes, budget, stop, clipProgress);
     const OpenedPicture picture = pictures.open(name, false);
     const OpenedFile &opened = picture.opened;
     if (!opened.file)

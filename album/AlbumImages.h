@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class DecodeBudget;
 class PictureFolder;
@@ -78,4 +79,5 @@ bool isPlainName(const QString &name);
  * up early once stop becomes true. Safe to call from several threads at once.
  */
 ImagesMade makeAlbumImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
-                           const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop = nullptr);
+                           const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop = nullptr,
+                           const std::function<void(qint64 done, qint64 length)> &clipProgress = {});

@@ -1,6 +1,11 @@
 #include "AlbumMaking.h"
 
+#include "clips/ClipHeader.h"
 #include "formats/DecodeBudget.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QWaitCondition>
 
 #include <QFuture>
 #include <QPromise>
@@ -16,6 +21,9 @@ namespace {
 // phone photo (HEIC) 85 MB, and two of those must decode at once on two
 // cores; a run stays under 256 MB however many cores it has.
 constexpr qint64 decodeBudgetBytes = 176 * 1024 * 1024;
+
+// How soon a cancel reaches a task already running.
+constexpr unsigned long cancelCheckMilliseconds = 100;
 
 struct Made {
     ImagesMade made;
@@ -36,6 +44,18 @@ struct Shared {
     const std::atomic<bool> *cancel;
     DecodeBudget budget{decodeBudgetBytes};
     std::atomic<bool> stop{false}; // set by a failure or a cancel: the tasks left do nothing
+    // A task tells the run's thread it finished, or how far a clip's copy came.
+    QMutex mutex;
+    QWaitCondition changed;
+    QString clip; // the copy being made and how far, "a.mov 0:12 of 1:30"; under mutex
+
+    void tell(const QString &text = {})
+    {
+        QMutexLocker lock(&mutex);
+        if (!text.isNull())
+            clip = text;
+        changed.wakeAll();
+    }
 };
 
 Made makeOne(const AlbumJob &job, Shared &shared)
@@ -44,8 +64,19 @@ Made makeOne(const AlbumJob &job, Shared &shared)
         shared.stop.store(true);
     if (shared.stop.load())
         return {};
-    Made made{makeAlbumImages(shared.pictures, job.picture, shared.folders, shared.sizes, shared.budget, &shared.stop),
+    // Told at most a few times a second: a copy's packets come by the thousand.
+    QElapsedTimer sinceTold;
+    const auto progress = [&](qint64 done, qint64 length) {
+        if (sinceTold.isValid() && sinceTold.elapsed() < 250)
+            return;
+        sinceTold.start();
+        shared.tell(QStringLiteral("%1 %2 of %3").arg(job.picture, clipLengthText(done), clipLengthText(length)));
+    };
+    Made made{makeAlbumImages(shared.pictures, job.picture, shared.folders, shared.sizes, shared.budget, &shared.stop,
+                              progress),
               true};
+    if (sinceTold.isValid())
+        shared.tell(QStringLiteral(""));
     if (made.made.stopped)
         return {};
     if (made.made.fatal)
@@ -66,9 +97,32 @@ QList<QFuture<Made>> startAll(QThreadPool &pool, const QList<AlbumJob> &jobs, Sh
         pool.start([promise, job, &shared] {
             promise->addResult(makeOne(job, shared));
             promise->finish();
+            shared.tell();
         });
     }
     return futures;
+}
+
+// Waits for a picture's images on the run's thread, telling notices how far
+// a clip's copy has come while it is made.
+void waitFor(const QFuture<Made> &future, Shared &shared, RunNotices &notices, QString &told)
+{
+    QMutexLocker lock(&shared.mutex);
+    for (;;) {
+        if (shared.clip != told) {
+            told = shared.clip;
+            lock.unlock();
+            notices.clipProgress(told);
+            lock.relock();
+            continue;
+        }
+        if (future.isFinished())
+            return;
+        // A long clip's copy starts no new task to see a cancel: it is passed on from here.
+        if (shared.cancel && shared.cancel->load())
+            shared.stop.store(true);
+        shared.changed.wait(&shared.mutex, cancelCheckMilliseconds);
+    }
 }
 
 } // namespace
@@ -82,7 +136,9 @@ AlbumMade makeAlbum(const PictureFolder &pictures, const AlbumFolders &folders, 
     const QList<QFuture<Made>> futures = startAll(pool, jobs, shared);
     notices.thumbnailed(ready);
     AlbumMade album;
+    QString told;
     for (qsizetype i = 0; i < futures.size(); ++i) {
+        waitFor(futures.at(i), shared, notices, told);
         const ImagesMade made = futures.at(i).result().made;
         const QString &picture = jobs.at(i).picture;
         if (!futures.at(i).result().tried) {

@@ -42,7 +42,8 @@ QString clipCopyName(const QString &pictureName, const QString &kind)
 }
 
 ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
-                          const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop)
+                          const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop,
+                          const std::function<void(qint64, qint64)> &progress)
 {
     const OpenedPicture picture = pictures.open(name, false);
     const OpenedFile &opened = picture.opened;
@@ -95,7 +96,10 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
     const BudgetHeld held(budget, cost);
     const QString kind = copySuffix(header.copy);
     StreamedFile file(folders.web, clipCopyName(name, kind));
-    const CopyMade copy = writeClipCopy(input, header, file, [](qint64) {});
+    const CopyMade copy = writeClipCopy(input, header, file, [&](qint64 done) {
+        if (progress)
+            progress(done, header.milliseconds);
+    });
     if (copy.stopped)
         return stopped(); // the copy's temporary goes with file
     if (copy.fatal)

@@ -12,7 +12,8 @@
  * no temporary is left.
  */
 ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, const AlbumFolders &folders,
-                          const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop);
+                          const AlbumSizes &sizes, DecodeBudget &budget, const std::atomic<bool> *stop,
+                          const std::function<void(qint64 done, qint64 length)> &progress = {});
 
 /** Returns the file name of the copy of the clip pictureName that browsers play, of kind ("mp4", "webm"). */
 QString clipCopyName(const QString &pictureName, const QString &kind);

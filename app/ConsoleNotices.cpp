@@ -91,22 +91,32 @@ void ConsoleNotices::thumbnailed(qint64 count)
     showThumbnails();
 }
 
+void ConsoleNotices::clipProgress(const QString &text)
+{
+    if (text == m_clip)
+        return;
+    m_clip = text;
+    m_shownThumbnails = -2; // shown again, with the clip
+    showThumbnails();
+}
+
 void ConsoleNotices::showThumbnails()
 {
     m_sinceThumbnailShown.start();
     if (m_thumbnails == m_shownThumbnails)
         return; // also a run that made no thumbnails: both are -1
     m_shownThumbnails = m_thumbnails;
-    const qint64 count = m_thumbnails;
+    const QString line = QStringLiteral("Thumbnails: %1").arg(m_thumbnails)
+        + (m_clip.isEmpty() ? QString() : QStringLiteral(" (making the copy of %1)").arg(m_clip));
     if (m_terminal) {
         // The thumbnail count takes a line of its own below the count read.
         if (m_lineOpen && !m_thumbnailLine)
             printTo(stderr, QStringLiteral("\n"));
         m_thumbnailLine = true;
-        printTo(stderr, QStringLiteral("\rThumbnails: %1").arg(count));
+        printTo(stderr, QStringLiteral("\r\033[K") + line); // cleared first: a clip's words may be longer than what follows
         m_lineOpen = true;
     } else {
-        printTo(stderr, QStringLiteral("Thumbnails: %1\n").arg(count));
+        printTo(stderr, line + QLatin1Char('\n'));
     }
 }
 

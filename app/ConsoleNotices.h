@@ -8,7 +8,8 @@
 
 /**
  * Presents a command-line run: "Read: " and the count on stderr, then
- * "Thumbnails: " and theirs for gallery pages (one redrawn
+ * "Thumbnails: " and theirs for gallery pages, with a long clip's copy
+ * and how far it has come (one redrawn
  * line on a terminal, plain lines otherwise), "Completed" on stdout, then the
  * skipped files with their reasons, and a failure as one line on stderr.
  */
@@ -24,6 +25,7 @@ public:
     void albumsWritten(qint64 albums, qint64 pictures) override;
     void albumsUnfinished(const QString &line) override;
     void thumbnailed(qint64 count) override;
+    void clipProgress(const QString &text) override;
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
 
@@ -48,4 +50,5 @@ private:
     qint64 m_thumbnails = -1;      // thumbnails ready so far; -1 before the first count
     qint64 m_shownThumbnails = -1;
     QElapsedTimer m_sinceThumbnailShown;
+    QString m_clip; // the clip whose copy is being made, and how far: shown after the count
 };

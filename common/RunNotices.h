@@ -52,6 +52,9 @@ public:
     /** Gallery pages: count pictures have a thumbnail ready so far. */
     virtual void thumbnailed(qint64 count) { (void)count; }
 
+    /** Gallery pages: how far the copy of the clip name has come, "0:12 of 1:30"; empty when none is being made. */
+    virtual void clipProgress(const QString &text) { (void)text; }
+
     /** The pages are written; skipped lists what is not on them. */
     virtual void completed(const QList<SkippedFile> &skipped) = 0;
 

@@ -101,6 +101,7 @@ void Form1::connectHandlers()
     connect(m_listing, &PictureListing::listed, this, &Form1::listingFinished);
     connect(m_run, &RunController::counted, this, &Form1::showReadCount);
     connect(m_run, &RunController::thumbnailed, this, &Form1::showThumbnailCount);
+    connect(m_run, &RunController::clipProgress, this, &Form1::showClipProgress);
     connect(m_run, &RunController::measured, m_preview, &PicturePreview::showMeasured);
     connect(m_run, &RunController::finished, this, &Form1::runFinished);
 }
@@ -234,11 +235,21 @@ void Form1::followStyle()
 
 void Form1::showThumbnailCount(qint64 count)
 {
-    Captions::set(m_controls.Label5, QStringLiteral("Thumbnails: ") + QString::number(count));
+    m_thumbnailCount = count;
+    const QString clip = m_clipProgress.isEmpty() ? QString() : QStringLiteral(" (making the copy of %1)").arg(m_clipProgress);
+    Captions::set(m_controls.Label5, QStringLiteral("Thumbnails: ") + QString::number(count) + clip);
+}
+
+void Form1::showClipProgress(const QString &text)
+{
+    m_clipProgress = text;
+    showThumbnailCount(m_thumbnailCount);
 }
 
 void Form1::showReadCount(qint64 count)
 {
+    m_clipProgress.clear(); // a new run: a clip a stopped run was copying is not
+
     Captions::set(m_controls.Label5, QStringLiteral("Read: ") + QString::number(count));
 }
 

@@ -82,6 +82,7 @@ private:
     void tellStartProblem();
     void showReadCount(qint64 count);
     void showThumbnailCount(qint64 count);
+    void showClipProgress(const QString &text);
     void runFinished(RunOutcome outcome, const QList<SkippedFile> &skipped, const QString &failure);
     void setRunning(bool running);
 
@@ -94,4 +95,6 @@ private:
     RunController *m_run = nullptr;
     bool m_shown = false; // Form_Resize runs once, at the first show
     QString m_startProblem; // why the folder asked for at start-up cannot be opened, until it is said
+    qint64 m_thumbnailCount = 0; // the gallery run's count shown, with a clip's progress after it
+    QString m_clipProgress;
 };

@@ -42,6 +42,7 @@ bool RunController::start(const QString &folder, const PageOptions &options)
     m_notices.reset();
     m_latestCount = 0;
     m_latestThumbnails = -1;
+    m_latestClip.clear();
     m_latestPath.clear();
     m_shownPath.clear();
 
@@ -83,6 +84,10 @@ void RunController::takeProgress()
     if (progress.thumbnails > m_latestThumbnails) {
         m_latestThumbnails = progress.thumbnails;
         emit thumbnailed(progress.thumbnails);
+    }
+    if (progress.clip != m_latestClip) {
+        m_latestClip = progress.clip;
+        emit clipProgress(progress.clip);
     }
 }
 

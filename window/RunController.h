@@ -54,6 +54,9 @@ signals:
     /** Gallery pages: the number of pictures whose thumbnail is ready. */
     void thumbnailed(qint64 count);
 
+    /** Gallery pages: a clip's copy being made and how far ("a.mov 0:12 of 1:30"); empty once none is. */
+    void clipProgress(const QString &text);
+
     /** The run ended. skipped lists what is not on the pages; failure is set when it failed. */
     void finished(RunOutcome outcome, const QList<SkippedFile> &skipped, const QString &failure);
 
@@ -70,6 +73,7 @@ private:
     std::atomic<bool> m_cancel{false};
     qint64 m_latestCount = 0;
     qint64 m_latestThumbnails = -1;
+    QString m_latestClip;
     QString m_latestPath;
     QString m_shownPath;
     bool m_running = false;   // from start() until finished() or cancelAndWait()

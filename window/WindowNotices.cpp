@@ -26,6 +26,15 @@ void WindowNotices::thumbnailed(qint64 count)
     signalProgress();
 }
 
+void WindowNotices::clipProgress(const QString &text)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_progress.clip = text;
+    }
+    signalProgress();
+}
+
 void WindowNotices::signalProgress()
 {
     // Stored before the flag is tested: a reader that cleared the flag either

@@ -26,12 +26,14 @@ public:
         qint64 count = 0;
         QString path; // the last picture measured
         qint64 thumbnails = -1; // gallery pages: thumbnails ready; -1 before any
+        QString clip;           // a clip's copy being made and how far; empty when none
     };
 
     explicit WindowNotices(QObject *parent = nullptr);
 
     void read(qint64 count, const QString &path) override;
     void thumbnailed(qint64 count) override;
+    void clipProgress(const QString &text) override;
     void olderPagesLeft(const QString &pages) override;
     void albumsWritten(qint64 albums, qint64 pictures) override;
     void albumsUnfinished(const QString &line) override;

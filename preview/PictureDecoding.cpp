@@ -1,5 +1,8 @@
 #include "PictureDecoding.h"
 
+#include "catalogue/CandidateRule.h"
+#include "clips/ClipInput.h"
+#include "clips/ClipPoster.h"
 #include "formats/HeifDecoding.h"
 #include "formats/JpegDecoding.h"
 #include "formats/PictureMeasure.h"
@@ -7,6 +10,7 @@
 
 #include <QColorSpace>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
@@ -178,6 +182,33 @@ DecodedPicture decodeHeifOpened(QIODevice &device, const std::atomic<bool> *stop
     return result;
 }
 
+// A clip shows its poster frame, at its whole size, upright.
+DecodedPicture decodeClipOpened(QIODevice &device, const std::atomic<bool> *stop)
+{
+    DeviceBytes bytes(device);
+    ClipInput input(bytes, stop);
+    const ClipHeader header = clipHeaderOf(input, bytes.size());
+    DecodedPicture result;
+    if (!header.problem.isEmpty() || header.stopped) {
+        result.problem = header.problem;
+        return result;
+    }
+    if (!fitsTheLimit(header.displayed)) {
+        result.problem = tooLarge(header.displayed);
+        return result;
+    }
+    qint64 reserved = 0;
+    ClipPoster poster = decodePoster(input, header, [](QSize shown) { return shown; },
+                                     [](qint64 cost) { return cost <= decodeLimitBytes * 2; }, reserved);
+    if (poster.image.isNull() || stopped(stop)) {
+        result.problem = poster.problem;
+        return result;
+    }
+    makePixmapReady(poster.image);
+    result.image = std::move(poster.image);
+    return result;
+}
+
 DecodedPicture decodeOpened(QFile &file, qint64 length, const std::atomic<bool> *stop)
 {
     StoppableDevice device(file, stop);
@@ -226,5 +257,9 @@ DecodedPicture decodePicture(const QString &path, const std::atomic<bool> *stop)
     const OpenedFile opened = openRegularFile(path);
     if (!opened.file)
         return {{}, {}, opened.problem.reason};
+    if (isClipName(QFileInfo(path).fileName())) {
+        StoppableDevice device(*opened.file, stop);
+        return decodeClipOpened(device, stop);
+    }
     return decodeOpened(*opened.file, opened.length, stop);
 }

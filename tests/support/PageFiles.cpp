@@ -17,7 +17,7 @@ namespace {
 // Where each link of page leads, as a clean path.
 QStringList linkTargets(const QString &page)
 {
-    static const QRegularExpression link(QStringLiteral(R"re((?:href|src|srcset)="([^"# ]+)[^"]*")re"));
+    static const QRegularExpression link(QStringLiteral(R"re((?:href|src|srcset|poster)="([^"# ]+)[^"]*")re"));
     QStringList targets;
     const QString text = QString::fromUtf8(TestPictures::readFile(page));
     for (auto it = link.globalMatch(text); it.hasNext();)

@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace TestPictures {
 
 namespace {
@@ -209,6 +212,40 @@ QByteArray claiming(const QByteArray &format, int width, int height)
     }
     put(out, 29, ~crc, 4, true);
     return out;
+}
+
+QImage quadrants(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const int w = size.width() / 2, h = size.height() / 2;
+    image.fill(Qt::white);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, x < w ? (y < h ? qRgb(220, 30, 30) : qRgb(30, 30, 220))
+                                       : (y < h ? qRgb(30, 200, 30) : qRgb(240, 220, 40)));
+    return image;
+}
+
+int difference(const QImage &a, const QImage &expected)
+{
+    const auto flat = [&expected](int x, int y) {
+        for (const QPoint d : {QPoint(-4, -4), QPoint(4, -4), QPoint(-4, 4), QPoint(4, 4)})
+            if (expected.pixel(std::clamp(x + d.x(), 0, expected.width() - 1), std::clamp(y + d.y(), 0, expected.height() - 1))
+                != expected.pixel(x, y))
+                return false;
+        return true;
+    };
+    int worst = 0;
+    for (int i = 0; i < 16; ++i)
+        for (int j = 0; j < 16; ++j) {
+            const int x = expected.width() * (2 * i + 1) / 32, y = expected.height() * (2 * j + 1) / 32;
+            if (!flat(x, y))
+                continue;
+            const QRgb p = a.pixel(x * a.width() / expected.width(), y * a.height() / expected.height());
+            const QRgb q = expected.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return worst;
 }
 
 } // namespace TestPictures

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QSize>
 #include <QString>
 
 /** Pictures made in code, so the suite needs no fixture files. */
@@ -45,5 +47,14 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 
 /** Returns the bytes of the file at path, or nothing when it cannot be read. */
 QByteArray readFile(const QString &path);
+
+/** Four colours, one a quadrant, so that every turn and mirror looks different. */
+QImage quadrants(QSize size);
+
+/**
+ * How far apart two images are at the points of a 16 x 16 lattice that lie
+ * in a flat part of expected (an edge blurs in any encoding), the worst channel.
+ */
+int difference(const QImage &a, const QImage &expected);
 
 } // namespace TestPictures

@@ -42,7 +42,7 @@ test-sanitized: setup-test
 # The fuzz targets need clang's libFuzzer, so they get a build of their own.
 fuzz-build: setup-test
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CHECKED) -DVIMBREL_FUZZ=ON >/dev/null
-	@cmake --build $(FUZZ_BUILD) --target fuzz_pagenames fuzz_measure fuzz_pictureheader fuzz_nativename fuzz_decodejpeg fuzz_decodeheif
+	@cmake --build $(FUZZ_BUILD) --target fuzz_pagenames fuzz_measure fuzz_pictureheader fuzz_nativename fuzz_decodejpeg fuzz_decodeheif fuzz_probeclip
 
 test-fuzz: fuzz-build
 	@$(SANITIZER_ENV) fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

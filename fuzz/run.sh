@@ -10,7 +10,7 @@ build=${1:?usage: fuzz/run.sh BUILD SECONDS [merge]}
 seconds=${2:?usage: fuzz/run.sh BUILD SECONDS [merge]}
 mode=${3:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
-targets=(pagenames measure pictureheader nativename decodejpeg decodeheif)
+targets=(pagenames measure pictureheader nativename decodejpeg decodeheif probeclip)
 
 passed=0
 failed=0

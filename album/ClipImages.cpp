@@ -6,10 +6,12 @@
 #include "clips/ClipPoster.h"
 #include "formats/DecodeBudget.h"
 #include "formats/PictureMeasure.h"
+#include "system/LargeBuffers.h"
 #include "system/PictureFolder.h"
 #include "system/StreamedFile.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 namespace {
 
@@ -52,6 +54,8 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
     DeviceBytes bytes(*opened.file);
     ClipHeader header;
     ImagesWritten images;
+    // What a clip's decoders and encoder freed is given back before the next clip takes its share.
+    const auto giveBack = qScopeGuard([] { giveBackFreedMemory(); });
     {
         ClipInput input(bytes, stop);
         header = clipHeaderOf(input, opened.length);
@@ -79,6 +83,7 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
             return made;
         }
     }
+    giveBackFreedMemory(); // the poster's decoder, before the copy's takes its share
     ImagesMade made;
     made.small = images.small;
     made.large = images.large;
@@ -91,9 +96,13 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
     const qint64 cost = copyCost(input, header);
     if (input.problem().isEmpty() && cost > budget.total())
         return made; // shown by its poster, the original offered: making a copy would cost more than a run may hold
-    if (!input.problem().isEmpty() || !budget.take(cost, stop))
+    // A copy made anew is made alone: what the other decodes leave behind
+    // and what it takes would otherwise pass 256 MB together, and x264
+    // keeps every core busy on its own.
+    const qint64 held = header.copy == ClipCopy::Mp4Made ? budget.total() : cost;
+    if (!input.problem().isEmpty() || !budget.take(held, stop))
         return input.stopped() || (stop && stop->load()) ? stopped() : notMade(pictures.handle(), name, input.problem());
-    const BudgetHeld held(budget, cost);
+    const BudgetHeld holding(budget, held);
     const QString kind = copySuffix(header.copy);
     StreamedFile file(folders.web, clipCopyName(name, kind));
     const CopyMade copy = writeClipCopy(input, header, file, [&](qint64 done) {

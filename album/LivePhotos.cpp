@@ -4,6 +4,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 // "IMG_0001.HEIC" and "img_0001.mov" share "img_0001".
@@ -23,6 +25,9 @@ bool isMotion(const GalleryEntry &entry)
 
 void pairLivePhotos(QList<GalleryEntry> &entries)
 {
+    // Most albums have no clip short enough: a hundred thousand pictures are not hashed for none.
+    if (std::none_of(entries.cbegin(), entries.cend(), isMotion))
+        return;
     QHash<QString, qsizetype> stills; // the first still of each base name
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString base = baseName(entries.at(i).name);

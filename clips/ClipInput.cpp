@@ -103,7 +103,10 @@ ClipInput::ClipInput(ByteSource &bytes, const std::atomic<bool> *stop)
         // avformat_open_input frees the context, but never a custom reader.
         av_freep(&io->buffer);
         avio_context_free(&io);
-        m_problem = reasonOf(error);
+        // Found to be of a kind no allowed reader takes (a playlist, a stream of pictures).
+        m_problem = error == AVERROR(EINVAL) && m_reader->failure.isEmpty()
+            ? QStringLiteral("It is not a clip of a kind this program reads (MP4, MOV, 3GP, WebM or Matroska).")
+            : reasonOf(error);
         return;
     }
     m_context = context;

@@ -16,3 +16,10 @@ void keepLargeBuffers()
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 #endif
 }
+
+void giveBackFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}

@@ -10,3 +10,11 @@
  * has no such setting it does nothing.
  */
 void keepLargeBuffers();
+
+/**
+ * Gives the system back what the C library keeps of freed buffers, in every
+ * thread's pool. A clip's decoders and encoder take and free buffers of a
+ * hundred sizes, which the pools would keep beside the next clip's; called
+ * once a clip's work is done, it costs a few milliseconds.
+ */
+void giveBackFreedMemory();

@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +27,8 @@ QStringList h264() { return {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "
 QStringList hevc() { return {"-c:v", "libx265", "-tag:v", "hvc1", "-pix_fmt", "yuv420p", "-x265-params", "log-level=error", "-c:a", "aac"}; }
 QStringList phoneTags(int rotation)
 {
-    return {"-Rotation=" + QString::number(rotation), "-GPSCoordinates=48.8584, 2.2945, 30", "-Keys:Model=Pixelphone 7"};
+    return {"-Rotation=" + QString::number(rotation), "-GPSCoordinates=48.8584, 2.2945, 30", "-Keys:Model=Pixelphone 7",
+            "-QuickTime:CreateDate=2024:05:06 07:08:09"};
 }
 
 // What the copy of a clip is, read back with the program's own header reader.
@@ -52,10 +54,11 @@ class StopAtCopy : public PageFiles::Recorder
 public:
     void clipProgress(const QString &text) override
     {
-        if (!text.isEmpty())
-            stop.store(true);
+        if (!text.isEmpty() && !stop.exchange(true))
+            told = text;
     }
     std::atomic<bool> stop{false};
+    QString told; // the first progress told
 };
 
 } // namespace
@@ -158,6 +161,7 @@ private slots:
         QCOMPARE(header.displayed, expected.size());
         QCOMPARE(header.copy, copy == "webm" ? ClipCopy::WebmAsIs : ClipCopy::Mp4AsIs);
         QVERIFY(header.milliseconds >= 1900 && header.milliseconds <= 2100);
+        QVERIFY(!header.facts.taken.isValid());
         const QByteArray bytes = TestPictures::readFile(copied);
         for (const char *secret : {"48.85", "Pixelphone", "Lavf5"})
             QVERIFY2(!bytes.contains(secret), secret);
@@ -167,6 +171,7 @@ private slots:
         QVERIFY(page.contains("<video controls playsinline preload=\"metadata\" poster=\"../web/"));
         QVERIFY(page.contains("type=\"video/" + copy.toLatin1() + "\""));
         QVERIFY(page.contains("<dt>Length</dt><dd>0:02</dd>"));
+        QCOMPARE(page.contains("<dt>Camera</dt><dd>Pixelphone 7</dd>"), !tags.isEmpty()); // the original's facts, on its page
         QVERIFY(TestPictures::readFile(path("index1.htm")).contains("<span class=\"length\">0:02</span>"));
         const QStringList unshown = PageFiles::unshownAlbumFiles(m_temp->path(), path("vimbrel"));
         QVERIFY2(unshown.isEmpty(), qPrintable(unshown.join(" ")));
@@ -212,10 +217,14 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("keep"); // bytes kept of an H.264 clip; -1 all, -2 none but junk
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("reason"); // empty: made from what is there
         QTest::newRow("cut before its index") << "cut.mp4" << 20000 << "damaged, cut short";
+        QTest::newRow("cut after its index") << "cut.mov" << -3 << "";
         QTest::newRow("empty") << "empty.mov" << 0 << "damaged, cut short";
         QTest::newRow("not a clip") << "junk.webm" << -2 << "damaged, cut short";
+        // A playlist would have FFmpeg open the files it names: no such reader is ever tried.
+        QTest::newRow("a playlist named like a clip") << "list.mp4" << -4 << "not a clip of a kind this program reads";
+        QTest::newRow("hours claimed in kilobytes") << "long.mp4" << -5 << "more than they can hold";
     }
 
     void damagedClipsAreRefusedWithAReason()
@@ -224,9 +233,28 @@ private slots:
         QFETCH(int, keep);
         QFETCH(QString, reason);
         QCOMPARE(made("whole.mp4"), QString());
-        const QByteArray whole = TestPictures::readFile(path("whole.mp4"));
-        TestPictures::writeFile(path(name), keep == -2 ? QByteArray(5000, 'x') : whole.left(keep));
+        QByteArray bytes = TestPictures::readFile(path("whole.mp4"));
+        if (keep == -3) { // the index at the front, the pictures cut at half
+            QCOMPARE(ClipFiles::ffmpeg({"-i", path("whole.mp4"), "-c", "copy", "-movflags", "+faststart", path("front.mov")}), QString());
+            bytes = TestPictures::readFile(path("front.mov"));
+            QFile::remove(path("front.mov"));
+            bytes.truncate(bytes.size() / 2);
+        } else if (keep == -4) {
+            bytes = "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n" + path("whole.mp4").toUtf8() + "\n#EXT-X-ENDLIST\n";
+        } else if (keep == -5) { // the movie header's time scale a unit a second, its length 68 years
+            const qsizetype at = bytes.indexOf("mvhd") + 4 + 4 + 8;
+            bytes.replace(at, 8, QByteArray("\x00\x00\x00\x01\x7F\xFF\xFF\xFF", 8));
+        } else {
+            bytes = keep == -2 ? QByteArray(5000, 'x') : bytes.left(keep);
+        }
+        TestPictures::writeFile(path(name), bytes);
         QCOMPARE(runAlbum(), RunOutcome::Completed);
+        if (reason.isEmpty()) {
+            QVERIFY2(m_notices.skipped.isEmpty(), qPrintable(m_notices.skipped.value(0).reason));
+            const qint64 length = headerOf(path("vimbrel/web/" + name + ".mp4")).milliseconds;
+            QVERIFY2(length > 300 && length < 1800, qPrintable(QString::number(length)));
+            return;
+        }
         QCOMPARE(m_notices.skipped.size(), 1);
         QCOMPARE(m_notices.skipped.first().name, name);
         QVERIFY2(m_notices.skipped.first().reason.contains(reason), qPrintable(m_notices.skipped.first().reason));
@@ -254,6 +282,31 @@ private slots:
             QVERIFY(m_notices.skipped.first().reason.contains("more than a clip holds (at most 8192 a side)"));
     }
 
+    // The poster is the first key frame after a tenth of the clip (or a
+    // second); a clip with none after it shows its first.
+    void thePosterIsAKeyFrameAfterATenth_data()
+    {
+        QTest::addColumn<QString>("keyFrames"); // ffmpeg's -g: frames between key frames
+        QTest::addColumn<QRgb>("poster");
+        QTest::newRow("every frame a key frame") << "1" << qRgb(0, 128, 0);
+        QTest::newRow("one key frame, at the start") << "250" << qRgb(255, 0, 0);
+    }
+
+    void thePosterIsAKeyFrameAfterATenth()
+    {
+        QFETCH(QString, keyFrames);
+        QFETCH(QRgb, poster);
+        // Red for the first 0.2 s, green after: the tenth of 3 s is 0.3 s.
+        QCOMPARE(ClipFiles::ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=320x180:r=25:d=3,drawbox=c=green:t=fill:enable='gte(t,0.2)'",
+                                    "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", keyFrames, path("colours.mp4")}),
+                 QString());
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        const QImage image(path("vimbrel/web/colours.mp4.jpg"));
+        const QRgb centre = image.pixel(image.width() / 2, image.height() / 2);
+        QVERIFY2(std::abs(qRed(centre) - qRed(poster)) < 40 && std::abs(qGreen(centre) - qGreen(poster)) < 40,
+                 qPrintable(QString::number(centre, 16)));
+    }
+
     // A copy that would cost more memory than a run may hold is not made:
     // the clip is shown by its poster, and the original offered.
     void aCopyTooCostlyShowsThePoster()
@@ -278,6 +331,7 @@ private slots:
         QCOMPARE(made("long.mkv", quadrants({640, 360}), 8, {"-c:v", "mpeg4", "-c:a", "mp3"}), QString());
         StopAtCopy notices;
         QCOMPARE(runAlbum(&notices, &notices.stop), RunOutcome::Cancelled);
+        QVERIFY2(notices.told.startsWith("long.mkv 0:0") && notices.told.endsWith(" of 0:08"), qPrintable(notices.told));
         for (const QString &file : albumFiles())
             QVERIFY2(!file.startsWith("vimbrel/web/long.mkv.mp4"), qPrintable(file));
         QCOMPARE(runAlbum(), RunOutcome::Completed);

@@ -42,6 +42,11 @@ QString makeClip(const QString &path, const QImage &picture, double seconds, con
     return run(QStringLiteral("exiftool"), QStringList{"-q", "-overwrite_original"} + tags + QStringList{path});
 }
 
+QString ffmpeg(const QStringList &args)
+{
+    return run(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
+}
+
 QString probe(const QString &path)
 {
     QProcess process;

@@ -15,6 +15,9 @@ namespace ClipFiles {
 QString makeClip(const QString &path, const QImage &picture, double seconds, const QStringList &args,
                  const QStringList &tags = {});
 
+/** Runs ffmpeg with args after "-v error -y"; returns an empty text or what went wrong. */
+QString ffmpeg(const QStringList &args);
+
 /** Returns what ffprobe says of the file's streams and tags, "key=value" a line. */
 QString probe(const QString &path);
 

@@ -1,6 +1,6 @@
 #include "AlbumMaking.h"
 
-#include "clips/ClipHeader.h"
+#include "clips/ClipTypes.h"
 #include "formats/DecodeBudget.h"
 
 #include <QElapsedTimer>

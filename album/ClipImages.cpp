@@ -1,9 +1,7 @@
 #include "ClipImages.h"
 
 #include "album/AlbumWriting.h"
-#include "clips/ClipCopy.h"
-#include "clips/ClipInput.h"
-#include "clips/ClipPoster.h"
+#include "clips/ClipService.h"
 #include "formats/DecodeBudget.h"
 #include "formats/PictureMeasure.h"
 #include "system/LargeBuffers.h"
@@ -36,6 +34,20 @@ QSize posterSize(QSize displayed)
     return fittedSize(displayed, mostMadeSide);
 }
 
+// The copy's file as the clip module writes it.
+class FileSink : public ClipSink
+{
+public:
+    explicit FileSink(StreamedFile &file) : m_file(file) {}
+    bool writeAt(qint64 offset, const char *data, qint64 size) override { return m_file.writeAt(offset, data, size); }
+    qint64 readAt(qint64 offset, char *into, qint64 count) const override { return m_file.readAt(offset, into, count); }
+    qint64 size() const override { return m_file.size(); }
+    QString error() const override { return m_file.error(); }
+
+private:
+    StreamedFile &m_file;
+};
+
 } // namespace
 
 QString clipCopyName(const QString &pictureName, const QString &kind)
@@ -51,14 +63,17 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
     const OpenedFile &opened = picture.opened;
     if (!opened.file)
         return notMade(pictures.handle(), name, opened.problem.reason, opened.problem.systemFailure);
+    QString unloaded;
+    const ClipService *clips = clipService(&unloaded);
+    if (!clips)
+        return notMade(pictures.handle(), name, unloaded);
     DeviceBytes bytes(*opened.file);
     ClipHeader header;
     ImagesWritten images;
     // What a clip's decoders and encoder freed is given back before the next clip takes its share.
     const auto giveBack = qScopeGuard([] { giveBackFreedMemory(); });
     {
-        ClipInput input(bytes, stop);
-        header = clipHeaderOf(input, opened.length);
+        header = clips->readHeader(bytes, stop);
         if (header.stopped)
             return stopped();
         if (!header.problem.isEmpty())
@@ -68,8 +83,8 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
             return poster.width() >= large.width() && poster.height() >= large.height() ? poster : large;
         };
         qint64 reserved = 0;
-        const ClipPoster poster = decodePoster(input, header, target, [&](qint64 cost) { return budget.take(cost, stop); },
-                                               reserved);
+        const ClipPoster poster = clips->poster(bytes, header, stop, target, [&](qint64 cost) { return budget.take(cost, stop); },
+                                                reserved);
         const BudgetHeld held(budget, reserved);
         if (poster.stopped)
             return stopped();
@@ -92,20 +107,20 @@ ImagesMade makeClipImages(const PictureFolder &pictures, const QString &name, co
     made.facts.clipMilliseconds = header.milliseconds;
     made.stamp = picture.stamp;
     // The copy reads the clip again from its start, with what its making may cost held.
-    ClipInput input(bytes, stop);
-    const qint64 cost = copyCost(input, header);
-    if (input.problem().isEmpty() && cost > budget.total())
+    const qint64 cost = copyCost(header);
+    if (cost > budget.total())
         return made; // shown by its poster, the original offered: making a copy would cost more than a run may hold
     // A copy made anew is made alone: what the other decodes leave behind
     // and what it takes would otherwise pass 256 MB together, and x264
     // keeps every core busy on its own.
     const qint64 held = header.copy == ClipCopy::Mp4Made ? budget.total() : cost;
-    if (!input.problem().isEmpty() || !budget.take(held, stop))
-        return input.stopped() || (stop && stop->load()) ? stopped() : notMade(pictures.handle(), name, input.problem());
+    if (!budget.take(held, stop))
+        return stopped();
     const BudgetHeld holding(budget, held);
     const QString kind = copySuffix(header.copy);
     StreamedFile file(folders.web, clipCopyName(name, kind));
-    const CopyMade copy = writeClipCopy(input, header, file, [&](qint64 done) {
+    FileSink sink(file);
+    const CopyMade copy = clips->writeCopy(bytes, header, sink, stop, [&](qint64 done) {
         if (progress)
             progress(done, header.milliseconds);
     });

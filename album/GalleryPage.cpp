@@ -2,7 +2,7 @@
 
 #include "album/AlbumImages.h"
 #include "classic/PageFormat.h"
-#include "clips/ClipHeader.h"
+#include "clips/ClipTypes.h"
 #include "common/ReadableBytes.h"
 #include "system/NativeName.h"
 

@@ -4,7 +4,7 @@
 #include "album/GalleryPage.h"
 #include "album/ClipImages.h"
 #include "classic/PageFormat.h"
-#include "clips/ClipHeader.h"
+#include "clips/ClipTypes.h"
 #include "common/ReadableBytes.h"
 
 #include <QLocale>

@@ -1,7 +1,7 @@
 #include "PictureMeasuring.h"
 
 #include "catalogue/CandidateRule.h"
-#include "clips/ClipHeader.h"
+#include "clips/ClipService.h"
 #include "formats/HeifDecoding.h"
 #include "formats/PictureHeader.h"
 
@@ -50,8 +50,11 @@ Measurement measuredHeif(ByteSource &bytes, qint64 length, const std::atomic<boo
 // A clip's size as shown, from its header through FFmpeg's demuxers.
 Measurement measuredClip(ByteSource &bytes, qint64 length, const std::atomic<bool> *cancel)
 {
-    const ClipHeader header = readClipHeader(bytes, cancel);
     Measurement measurement;
+    const ClipService *clips = clipService(&measurement.error);
+    if (!clips)
+        return measurement;
+    const ClipHeader header = clips->readHeader(bytes, cancel);
     measurement.length = length;
     measurement.cancelled = header.stopped;
     measurement.converted = true;

@@ -5,7 +5,6 @@
 #include "clips/ClipOutput.h"
 #include "clips/ClipSound.h"
 #include "clips/ClipTurn.h"
-#include "system/StreamedFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,31 +15,7 @@ extern "C" {
 
 namespace {
 
-// x264 at "veryfast" with a look-ahead of five frames holds its references,
-// look-ahead and macroblock tree: measured, 127 MB at 1920 x 1080, about 42
-// frames of the copy's size.
-constexpr qint64 encoderFrames = 42;
-// A decoder holds the frames its stream may refer to and one being made,
-// with their motion vectors: measured, ten frames for a phone's HEVC clip,
-// and one more for each of its two threads.
-constexpr qint64 decoderFrames = 12;
-
 struct SwsFree { void operator()(SwsContext *scaler) const { sws_freeContext(scaler); } };
-
-QSize even(QSize size)
-{
-    return {std::max(2, size.width() & ~1), std::max(2, size.height() & ~1)};
-}
-
-QSize fitted(QSize size, int box)
-{
-    if (size.width() <= box && size.height() <= box)
-        return size;
-    const bool wide = size.width() >= size.height();
-    const qint64 longer = wide ? size.width() : size.height(), shorter = wide ? size.height() : size.width();
-    const int scaled = int(std::max<qint64>(1, (shorter * box * 2 + longer) / (2 * longer)));
-    return wide ? QSize(box, scaled) : QSize(scaled, box);
-}
 
 // Each step's error, in the words the copy's problem gives.
 struct Failure {
@@ -51,7 +26,7 @@ struct Failure {
 class Copier
 {
 public:
-    Copier(ClipInput &input, const ClipHeader &header, StreamedFile &file)
+    Copier(ClipInput &input, const ClipHeader &header, ClipSink &file)
         : m_input(input), m_header(header), m_file(file), m_output(file, header.copy == ClipCopy::WebmAsIs)
     {
     }
@@ -70,7 +45,7 @@ private:
 
     ClipInput &m_input;
     const ClipHeader &m_header;
-    StreamedFile &m_file;
+    ClipSink &m_file;
     ClipOutput m_output;
     AVStream *m_video = nullptr, *m_audio = nullptr;
     CodecPointer m_decoder, m_encoder;
@@ -119,8 +94,9 @@ bool Copier::addStreams()
         // Only the turn goes with a copied stream: players show it upright by it.
         size_t bytes = 0;
         if (const uint8_t *matrix = av_stream_get_side_data(m_input.video(), AV_PKT_DATA_DISPLAYMATRIX, &bytes)) {
-            if (uint8_t *into = av_stream_new_side_data(m_video, AV_PKT_DATA_DISPLAYMATRIX, bytes))
-                memcpy(into, matrix, bytes);
+            auto *copied = static_cast<uint8_t *>(av_memdup(matrix, bytes));
+            if (copied && av_stream_add_side_data(m_video, AV_PKT_DATA_DISPLAYMATRIX, copied, bytes) < 0)
+                av_free(copied);
         }
         m_size = m_header.displayed;
     }
@@ -150,7 +126,7 @@ bool Copier::openVideoMaker()
     const AVCodec *x264 = avcodec_find_encoder_by_name("libx264");
     if (!x264)
         return fail(QStringLiteral("This system's FFmpeg has no H.264 encoder (libx264) to make its copy."));
-    m_size = even(fitted(m_header.displayed, mostMadeSide));
+    m_size = copySizeOf(m_header.displayed, ClipCopy::Mp4Made);
     m_encoder.reset(avcodec_alloc_context3(x264));
     m_video = avformat_new_stream(m_output.context(), nullptr);
     if (!m_encoder || !m_video)
@@ -308,20 +284,7 @@ CopyMade Copier::run(const std::function<void(qint64)> &progress)
 
 } // namespace
 
-QSize copySizeOf(QSize displayed, ClipCopy copy)
-{
-    return copy == ClipCopy::Mp4Made ? even(fitted(displayed, mostMadeSide)) : displayed;
-}
-
-qint64 copyCost(const ClipInput &input, const ClipHeader &header)
-{
-    if (header.copy != ClipCopy::Mp4Made)
-        return 8 * 1024 * 1024; // packets pass through as they are
-    const QSize made = copySizeOf(header.displayed, header.copy);
-    return decoderFrames * frameBytes(input.video()) + encoderFrames * qint64(made.width()) * made.height() * 3 / 2;
-}
-
-CopyMade writeClipCopy(ClipInput &input, const ClipHeader &header, StreamedFile &file, const std::function<void(qint64)> &progress)
+CopyMade writeClipCopy(ClipInput &input, const ClipHeader &header, ClipSink &file, const std::function<void(qint64)> &progress)
 {
     Copier copier(input, header, file);
     return copier.run(progress);

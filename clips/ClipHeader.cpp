@@ -1,5 +1,6 @@
 #include "ClipHeader.h"
 
+#include "clips/ClipFrames.h"
 #include "clips/ClipInput.h"
 
 extern "C" {
@@ -116,6 +117,7 @@ ClipHeader clipHeaderOf(const ClipInput &input, qint64 length)
         return header;
     }
     header.copy = copyOf(video, input.audio());
+    header.frameBytes = frameBytes(video);
     header.facts = factsOf(context, video);
     return header;
 }
@@ -124,18 +126,4 @@ ClipHeader readClipHeader(ByteSource &bytes, const std::atomic<bool> *stop)
 {
     const ClipInput input(bytes, stop);
     return clipHeaderOf(input, bytes.size());
-}
-
-QString copySuffix(ClipCopy copy)
-{
-    return copy == ClipCopy::WebmAsIs ? QStringLiteral("webm") : QStringLiteral("mp4");
-}
-
-QString clipLengthText(qint64 milliseconds)
-{
-    const qint64 seconds = (std::max<qint64>(0, milliseconds) + 500) / 1000;
-    const auto twoDigits = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
-    if (seconds < 3600)
-        return QStringLiteral("%1:%2").arg(seconds / 60).arg(twoDigits(seconds % 60));
-    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(twoDigits(seconds / 60 % 60), twoDigits(seconds % 60));
 }

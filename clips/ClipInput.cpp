@@ -152,5 +152,5 @@ QString ClipInput::reasonOf(int error) const
         return QStringLiteral("Reading it would take more memory than a clip may.");
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);
-    return QStringLiteral("It could not be read as a clip (%1).").arg(QString::fromUtf8(text));
+    return QStringLiteral("It could not be read as a clip (%1).").arg(QString::fromUtf8(static_cast<const char *>(text)));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clips/ClipTypes.h"
 #include "formats/PictureHeader.h"
 
 #include <QString>
@@ -45,6 +46,3 @@ private:
     AVStream *m_audio = nullptr;
     QString m_problem;
 };
-
-/** The largest frame side a clip may claim; beyond it the clip is refused. */
-inline constexpr int mostClipSide = 8192;

@@ -1,6 +1,5 @@
 #include "ClipOutput.h"
 
-#include "system/StreamedFile.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -13,7 +12,7 @@ namespace {
 constexpr int bufferBytes = 256 * 1024;
 
 struct Position {
-    StreamedFile &file;
+    ClipSink &file;
     qint64 at = 0;
 };
 
@@ -107,7 +106,7 @@ struct ClipOutput::Writer {
     }
 };
 
-ClipOutput::ClipOutput(StreamedFile &file, bool webm)
+ClipOutput::ClipOutput(ClipSink &file, bool webm)
     : m_writer(std::make_unique<Writer>(Writer{Position{file, 0}, std::nullopt}))
 {
     if (avformat_alloc_output_context2(&m_context, nullptr, webm ? "webm" : "mp4", nullptr) < 0 || !m_context) {

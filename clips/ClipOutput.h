@@ -1,5 +1,7 @@
 #pragma once
 
+#include "clips/ClipTypes.h"
+
 #include <QString>
 
 #include <memory>
@@ -8,7 +10,6 @@ extern "C" {
 struct AVFormatContext;
 }
 
-class StreamedFile;
 
 /**
  * A muxer writing into a streamed file: an MP4's index is moved to the front
@@ -19,7 +20,7 @@ class StreamedFile;
 class ClipOutput
 {
 public:
-    ClipOutput(StreamedFile &file, bool webm);
+    ClipOutput(ClipSink &file, bool webm);
     ~ClipOutput();
     ClipOutput(const ClipOutput &) = delete;
     ClipOutput &operator=(const ClipOutput &) = delete;

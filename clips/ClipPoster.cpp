@@ -51,8 +51,7 @@ ClipPoster decodePoster(ClipInput &input, const ClipHeader &header, const std::f
     const AVStream *video = input.video();
     const QSize upright = target(header.displayed);
     const QSize size = header.quarterTurns % 2 ? upright.transposed() : upright;
-    // A key frame decoded alone: the decoder's pool of frames, the scaled image.
-    const qint64 cost = 4 * frameBytes(video) + qint64(size.width()) * size.height() * 4;
+    const qint64 cost = posterCost(header, size);
     if (!reserve(cost)) {
         poster.stopped = input.stopped();
         poster.overBudget = !poster.stopped;

@@ -8,14 +8,6 @@
 
 class ClipInput;
 
-/** A clip's poster frame, or why there is none. */
-struct ClipPoster {
-    QImage image;     // upright, at the size asked for
-    QString problem;  // in a user's words
-    bool stopped = false;
-    bool overBudget = false;
-};
-
 /**
  * Decodes the poster frame of the clip open in input: the first key frame
  * after a tenth of its length, or after a second when that comes first;

@@ -1,8 +1,7 @@
 #include "PictureDecoding.h"
 
 #include "catalogue/CandidateRule.h"
-#include "clips/ClipInput.h"
-#include "clips/ClipPoster.h"
+#include "clips/ClipService.h"
 #include "formats/HeifDecoding.h"
 #include "formats/JpegDecoding.h"
 #include "formats/PictureMeasure.h"
@@ -186,9 +185,11 @@ DecodedPicture decodeHeifOpened(QIODevice &device, const std::atomic<bool> *stop
 DecodedPicture decodeClipOpened(QIODevice &device, const std::atomic<bool> *stop)
 {
     DeviceBytes bytes(device);
-    ClipInput input(bytes, stop);
-    const ClipHeader header = clipHeaderOf(input, bytes.size());
     DecodedPicture result;
+    const ClipService *clips = clipService(&result.problem);
+    if (!clips)
+        return result;
+    const ClipHeader header = clips->readHeader(bytes, stop);
     if (!header.problem.isEmpty() || header.stopped) {
         result.problem = header.problem;
         return result;
@@ -198,8 +199,8 @@ DecodedPicture decodeClipOpened(QIODevice &device, const std::atomic<bool> *stop
         return result;
     }
     qint64 reserved = 0;
-    ClipPoster poster = decodePoster(input, header, [](QSize shown) { return shown; },
-                                     [](qint64 cost) { return cost <= decodeLimitBytes * 2; }, reserved);
+    ClipPoster poster = clips->poster(bytes, header, stop, [](QSize shown) { return shown; },
+                                      [](qint64 cost) { return cost <= decodeLimitBytes * 2; }, reserved);
     if (poster.image.isNull() || stopped(stop)) {
         result.problem = poster.problem;
         return result;

@@ -27,7 +27,8 @@ QStringList h264() { return {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "
 QStringList hevc() { return {"-c:v", "libx265", "-tag:v", "hvc1", "-pix_fmt", "yuv420p", "-x265-params", "log-level=error", "-c:a", "aac"}; }
 QStringList phoneTags(int rotation)
 {
-    return {"-Rotation=" + QString::number(rotation), "-GPSCoordinates=48.8584, 2.2945, 30", "-Keys:Model=Pixelphone 7",
+    return {"-Rotation=" + QString::number(rotation), "-GPSCoordinates=48.8584, 2.2945, 30", "-Keys:Make=Acme",
+            "-Keys:Model=Pixelphone 7",
             "-QuickTime:CreateDate=2024:05:06 07:08:09"};
 }
 
@@ -171,7 +172,9 @@ private slots:
         QVERIFY(page.contains("<video controls playsinline preload=\"metadata\" poster=\"../web/"));
         QVERIFY(page.contains("type=\"video/" + copy.toLatin1() + "\""));
         QVERIFY(page.contains("<dt>Length</dt><dd>0:02</dd>"));
-        QCOMPARE(page.contains("<dt>Camera</dt><dd>Pixelphone 7</dd>"), !tags.isEmpty()); // the original's facts, on its page
+        // The original's facts, on its page: the make before a model that does not name it, the date as shot.
+        QCOMPARE(page.contains("<dt>Camera</dt><dd>Acme Pixelphone 7</dd>"), !tags.isEmpty());
+        QCOMPARE(page.contains("<dt>Taken</dt><dd>6 May 2024, 07:08</dd>"), !tags.isEmpty());
         QVERIFY(TestPictures::readFile(path("index1.htm")).contains("<span class=\"length\">0:02</span>"));
         const QStringList unshown = PageFiles::unshownAlbumFiles(m_temp->path(), path("vimbrel"));
         QVERIFY2(unshown.isEmpty(), qPrintable(unshown.join(" ")));
@@ -288,7 +291,7 @@ private slots:
     {
         QTest::addColumn<QString>("keyFrames"); // ffmpeg's -g: frames between key frames
         QTest::addColumn<QRgb>("poster");
-        QTest::newRow("every frame a key frame") << "1" << qRgb(0, 128, 0);
+        QTest::newRow("every frame a key frame: the one at the tenth") << "1" << qRgb(0, 128, 0);
         QTest::newRow("one key frame, at the start") << "250" << qRgb(255, 0, 0);
     }
 
@@ -296,8 +299,9 @@ private slots:
     {
         QFETCH(QString, keyFrames);
         QFETCH(QRgb, poster);
-        // Red for the first 0.2 s, green after: the tenth of 3 s is 0.3 s.
-        QCOMPARE(ClipFiles::ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=320x180:r=25:d=3,drawbox=c=green:t=fill:enable='gte(t,0.2)'",
+        // Red, then green for the one frame at the tenth of 2 s (0.2 s), then blue.
+        QCOMPARE(ClipFiles::ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=320x180:r=25:d=2,drawbox=c=green:t=fill:enable='between(t,0.19,0.21)',"
+                                    "drawbox=c=blue:t=fill:enable='gte(t,0.23)'",
                                     "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", keyFrames, path("colours.mp4")}),
                  QString());
         QCOMPARE(runAlbum(), RunOutcome::Completed);
@@ -305,6 +309,17 @@ private slots:
         const QRgb centre = image.pixel(image.width() / 2, image.height() / 2);
         QVERIFY2(std::abs(qRed(centre) - qRed(poster)) < 40 && std::abs(qGreen(centre) - qGreen(poster)) < 40,
                  qPrintable(QString::number(centre, 16)));
+    }
+
+    // Pixels wider than tall are shown wide, in the poster, the thumbnails
+    // and a copy made anew (whose own pixels are square).
+    void nonSquarePixelsAreShownWide()
+    {
+        QCOMPARE(made("wide.mkv", quadrants(frame), 1, {"-vf", "setsar=4/3", "-c:v", "mpeg4", "-an"}), QString());
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QCOMPARE(QImage(path("vimbrel/web/wide.mkv.jpg")).size(), QSize(427, 180));
+        QCOMPARE(QImage(path("vimbrel/small/wide.mkv.jpg")).size(), QSize(256, 108));
+        QCOMPARE(headerOf(path("vimbrel/web/wide.mkv.mp4")).displayed, QSize(426, 180));
     }
 
     // A copy that would cost more memory than a run may hold is not made:

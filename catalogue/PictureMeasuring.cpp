@@ -31,11 +31,11 @@ bool isHeifIn(ByteSource &bytes)
     return read > 0 && isHeif(QByteArrayView(start, read));
 }
 
-// A HEIF photo's size from its header, through libheif; what decoding it
-// costs is the album's to weigh.
-Measurement measuredHeif(ByteSource &bytes, qint64 length, const std::atomic<bool> *cancel)
+// What a header read by a library says of a photo or clip the album shows
+// through a copy: its size as shown, or why it cannot be shown.
+template<typename Header>
+Measurement convertedFrom(const Header &header, qint64 length)
 {
-    const HeifHeader header = readHeifHeader(bytes, 0, cancel);
     Measurement measurement;
     measurement.length = length;
     measurement.cancelled = header.stopped;
@@ -47,22 +47,19 @@ Measurement measuredHeif(ByteSource &bytes, qint64 length, const std::atomic<boo
     return measurement;
 }
 
+// A HEIF photo's size from its header, through libheif; what decoding it
+// costs is the album's to weigh.
+Measurement measuredHeif(ByteSource &bytes, qint64 length, const std::atomic<bool> *cancel)
+{
+    return convertedFrom(readHeifHeader(bytes, 0, cancel), length);
+}
+
 // A clip's size as shown, from its header through FFmpeg's demuxers.
 Measurement measuredClip(ByteSource &bytes, qint64 length, const std::atomic<bool> *cancel)
 {
-    Measurement measurement;
-    const ClipService *clips = clipService(&measurement.error);
-    if (!clips)
-        return measurement;
-    const ClipHeader header = clips->readHeader(bytes, cancel);
-    measurement.length = length;
-    measurement.cancelled = header.stopped;
-    measurement.converted = true;
-    if (header.problem.isEmpty())
-        measurement.size = header.displayed;
-    else
-        measurement.error = header.problem;
-    return measurement;
+    Measurement unloaded;
+    const ClipService *clips = clipService(&unloaded.error);
+    return clips ? convertedFrom(clips->readHeader(bytes, cancel), length) : unloaded;
 }
 
 } // namespace

@@ -12,25 +12,32 @@
 #include <QDir>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
 
 struct Measured {
-    Class1 record;
+    QString FileSize; // the record's, as in Class1
+    QSize size;       // the picture's as shown
     FileStamp stamp;
     bool converted = false;
-    QString reason; // empty when record is complete
+    QString reason; // empty when it was measured
     bool systemFailure = false; // the system, not the file, failed: the run cannot go on
     bool cancelled = false;
 };
 
-Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, Candidates which,
+// What the listing said of a file to measure; its name is its record's.
+struct Candidate {
+    bool representable = true;
+    bool isRegular = false;
+    bool measured = false; // its record is complete: it stays in the catalogue
+};
+
+Measured measureRecord(const PictureFolder &folder, const QString &name, Candidate entry, Candidates which,
                        const std::atomic<bool> *cancel)
 {
-    const QString &name = entry.name;
     Measured result;
-    result.record.FileName = name;
     // A name whose bytes are not valid text cannot be written into a page
     // that the browser would resolve back to the same file.
     if (!entry.representable) {
@@ -46,9 +53,8 @@ Measured measureRecord(const PictureFolder &folder, const FolderEntry &entry, Ca
     }
     result.stamp = measurement.stamp;
     result.converted = measurement.converted;
-    result.record.FileSize = QString::number(measurement.length);
-    result.record.imHauteur = qint64(measurement.size.height()) + 2 * holderBorder;
-    result.record.imLargeur = qint64(measurement.size.width()) + 2 * holderBorder;
+    result.FileSize = QString::number(measurement.length);
+    result.size = measurement.size;
     return result;
 }
 
@@ -88,7 +94,11 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
     if (settings)
         settings->savePath(folder.path()); // a settings failure must not cost the user the pages
 
-    QList<FolderEntry> candidates;
+    // Each file to measure becomes its record where it stands, filled in
+    // once measured; those that could not be are taken out at the end. No
+    // second list of a hundred thousand names is held while they are measured.
+    PictureCatalogue &catalogue = build.catalogue;
+    std::vector<Candidate> candidates;
     {
         // The listing's own list goes before the pictures are measured.
         FolderEnumeration entries(folder);
@@ -96,6 +106,7 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             build.error = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(folder.path()), entries.error());
             return build;
         }
+        candidates.reserve(std::size_t(entries.count()));
         while (auto entry = entries.next()) {
             if (entry->isFolder)
                 continue;
@@ -103,16 +114,20 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
                 build.existingPages.append(page);
             else if (isPageTemporary(entry->name))
                 build.pageTemporaries.append(entry->name);
-            if (isCandidateName(entry->name, which))
-                candidates.append(std::move(*entry));
+            if (isCandidateName(entry->name, which)) {
+                catalogue.append({std::move(entry->name), {}, 0, 0});
+                candidates.push_back({entry->representable, entry->isRegular});
+            }
         }
+        candidates.shrink_to_fit();
     }
     if (which == Candidates::Album)
-        build.stamps.reserve(candidates.size()); // sized once
+        build.stamps.reserve(catalogue.count()); // sized once
     const PictureFolder pictures(folder);
     const QDir dir(folder.path()); // for the paths the notices show, never to reach a file
     // Measuring is mostly waiting on the system, one file at a time: the
-    // cores share it, and the records still come in name order.
+    // cores share it, and the records still come in name order. The helpers
+    // only read names; records are filled in on this thread alone.
     qint64 read = 0;
     const auto measure = [&](qsizetype i) {
         if (cancel && cancel->load()) {
@@ -120,10 +135,11 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             stopped.cancelled = true;
             return stopped;
         }
-        return measureRecord(pictures, candidates.at(i), which, cancel);
+        return measureRecord(pictures, std::as_const(catalogue).at(i).FileName, candidates[std::size_t(i)], which, cancel);
     };
     const auto take = [&](qsizetype i, Measured &&measured) {
-        const QString &name = candidates.at(i).name;
+        Class1 &record = catalogue.at(i);
+        const QString &name = record.FileName;
         if (measured.cancelled) {
             build.cancelled = true;
             return false;
@@ -141,10 +157,14 @@ CatalogueBuild GetGif(const FolderHandle &folder, RunNotices &notices, SettingsS
             build.stamps.insert(name, measured.stamp);
         if (measured.converted)
             build.converted.insert(name);
-        build.catalogue.append(std::move(measured.record));
+        record.FileSize = std::move(measured.FileSize);
+        record.imHauteur = qint64(measured.size.height()) + 2 * holderBorder;
+        record.imLargeur = qint64(measured.size.width()) + 2 * holderBorder;
+        candidates[std::size_t(i)].measured = true;
         notices.read(++read, dir.filePath(name));
         return true;
     };
-    OrderedWork<Measured>::run(candidates.size(), measure, take);
+    OrderedWork<Measured>::run(catalogue.count(), measure, take);
+    catalogue.keepOnly([&candidates](qint64 i) { return candidates[std::size_t(i)].measured; });
     return build;
 }

@@ -13,6 +13,18 @@ public:
     bool isEmpty() const { return m_records.empty(); }
     const Class1 &first() const { return m_records.front(); }
     const Class1 &at(qint64 position) const { return m_records.at(std::size_t(position)); }
+    Class1 &at(qint64 position) { return m_records.at(std::size_t(position)); }
+    /** Keeps, in order, the records at the positions for which keep is true. */
+    template <typename Keep>
+    void keepOnly(Keep keep)
+    {
+        std::size_t to = 0;
+        for (std::size_t from = 0; from < m_records.size(); ++from) {
+            if (keep(qint64(from)))
+                m_records[to++] = std::move(m_records[from]);
+        }
+        m_records.resize(to);
+    }
     void removeFirst(qint64 n = 1) { m_records.erase(m_records.begin(), m_records.begin() + n); }
 
 private:

@@ -164,6 +164,24 @@ QStringList readSubFolderNames(const QString &folder)
 }
 #endif
 
+// Compares text already folded outside ASCII, folding ASCII capitals as it
+// goes: what comparing the two names' case-folded forms would give.
+int compareAsciiFolded(QStringView a, QStringView b)
+{
+    const qsizetype common = std::min(a.size(), b.size());
+    const char16_t *x = a.utf16(), *y = b.utf16();
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t p = x[i], q = y[i];
+        if (p == q)
+            continue;
+        p = p >= u'A' && p <= u'Z' ? char16_t(p + 32) : p;
+        q = q >= u'A' && q <= u'Z' ? char16_t(q + 32) : q;
+        if (p != q)
+            return p < q ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
 } // namespace
 
 QStringList subFolderNames(const QString &folder)
@@ -201,25 +219,47 @@ void FolderEnumeration::read(const FolderHandle &folder, Order order)
     if (order == Order::AsListed)
         return;
     // readdir order is arbitrary; pages must follow the names as a person
-    // reads them. Case is folded once a name, not once a comparison.
+    // reads them. Case is folded once a name, and only for a name outside
+    // ASCII: a plain name is compared as it stands, its capitals folded on
+    // the way, so a folder of a hundred thousand pictures holds no second
+    // copy of its names.
     struct Key {
-        QString folded;
+        QString folded; // null for a name in ASCII
         qsizetype entry;
     };
     std::vector<Key> keys;
     keys.reserve(std::size_t(m_entries.size()));
-    for (qsizetype i = 0; i < m_entries.size(); ++i)
-        keys.push_back({m_entries.at(i).name.toCaseFolded(), i});
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const QString &name = m_entries.at(i).name;
+        const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        keys.push_back({ascii ? QString() : name.toCaseFolded(), i});
+    }
     const QList<FolderEntry> &entries = m_entries; // read only: no copy-on-write check per comparison
-    std::sort(keys.begin(), keys.end(), [&entries](const Key &a, const Key &b) {
-        const int byFolded = QStringView(a.folded).compare(QStringView(b.folded));
+    const auto foldedOf = [&entries](const Key &key) {
+        return key.folded.isNull() ? QStringView(entries.at(key.entry).name) : QStringView(key.folded);
+    };
+    std::sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
+        const int byFolded = compareAsciiFolded(foldedOf(a), foldedOf(b));
         return byFolded != 0 ? byFolded < 0 : entries.at(a.entry).name < entries.at(b.entry).name;
     });
-    QList<FolderEntry> sorted;
-    sorted.reserve(m_entries.size());
-    for (const Key &key : keys)
-        sorted.append(std::move(m_entries[key.entry]));
-    m_entries = std::move(sorted);
+    keys.shrink_to_fit();
+    // Put in that order in place, cycle by cycle: no second list.
+    std::vector<bool> placed(keys.size(), false);
+    for (std::size_t start = 0; start < keys.size(); ++start) {
+        if (placed[start])
+            continue;
+        FolderEntry held = std::move(m_entries[qsizetype(start)]);
+        for (std::size_t at = start;;) {
+            placed[at] = true;
+            const auto from = std::size_t(keys[at].entry);
+            if (from == start) {
+                m_entries[qsizetype(at)] = std::move(held);
+                break;
+            }
+            m_entries[qsizetype(at)] = std::move(m_entries[qsizetype(from)]);
+            at = from;
+        }
+    }
 }
 
 std::optional<FolderEntry> FolderEnumeration::next()

@@ -36,6 +36,9 @@ public:
     /** Returns an empty text when the folder could be listed, else the reason. */
     QString error() const { return m_error; }
 
+    /** Returns how many entries it listed, those handed out included. */
+    qsizetype count() const { return m_entries.size(); }
+
     /** Returns the next entry, or nothing after the last. */
     std::optional<FolderEntry> next();
 

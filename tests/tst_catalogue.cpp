@@ -18,6 +18,7 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using RecordingNotices = PageFiles::Recorder;
 
 QStringList namesOf(const PictureCatalogue &catalogue)
@@ -102,6 +103,18 @@ private slots:
         const CatalogueBuild build = GetGif(folder(), notices);
         QCOMPARE(namesOf(build.catalogue), (QStringList{"A.gif", "a.GIF", "b.jpg", "Z.Jpg"}));
         QVERIFY(build.skipped.isEmpty());
+    }
+
+    // Plain names are folded as they are compared, others once: the two
+    // meet in one order, as if every name had been folded.
+    void nameOrderFoldsCaseWithinAndOutsideAscii()
+    {
+        const QStringList expected{u"a.gif"_s, u"b.gif"_s, u"k.gif"_s, u"\u212A.gif"_s, u"L.gif"_s,
+                                   u"\u00E4a.gif"_s, u"\u00C4b.gif"_s, u"\u03A9.gif"_s, u"\u03C91.gif"_s};
+        for (qsizetype i = expected.size() - 1; i >= 0; --i)
+            put(expected.at(i), TestPictures::gif(2, 2));
+        RecordingNotices notices;
+        QCOMPARE(namesOf(GetGif(folder(), notices).catalogue), expected);
     }
 
     void badCandidateIsSkippedAndTheRestMeasured()

@@ -9,6 +9,8 @@
 #include "catalogue/CandidateRule.h"
 #include "classic/PageFormat.h"
 #include "system/FolderEnumeration.h"
+#include "system/FolderNames.h"
+#include "system/NativeName.h"
 #include "system/FolderHandle.h"
 #include "system/PageOutput.h"
 #include "system/PictureFolder.h"
@@ -17,7 +19,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -35,12 +36,6 @@ struct Album {
     QString error;
 };
 
-/** What each album folder holds now: its regular files, and the temporaries a killed run left. */
-struct Listing {
-    QSet<QString> files;
-    QStringList temporaries;
-};
-
 /** The run's working state: one value passed between its steps. */
 struct Gallery {
     Gallery(const FolderHandle &folder, const PageOptions &options)
@@ -55,7 +50,7 @@ struct Gallery {
     QList<AlbumJob> jobs;
     AlbumIndex loaded;
     AlbumIndex index;
-    Listing small, large, web, pages; // what each album folder held when the run began
+    FolderNames small, large, web, pages; // what each album folder held when the run began
 };
 
 GalleryOutcome outcomeOf(RunOutcome outcome)
@@ -67,32 +62,26 @@ GalleryOutcome outcomeOf(RunOutcome outcome)
 
 // A run killed while writing leaves "p1.jpg.jpg.Ab12Cd", "p1.jpg.htm.Ab12Cd"
 // or "index.txt.Ab12Cd": a temporary of the album's, never anything else.
-bool isTemporary(const QString &name)
+bool isTemporary(QByteArrayView name)
 {
     const qsizetype dot = name.size() - PageBatch::temporarySuffixBytes;
-    if (dot <= 0 || name.at(dot) != QLatin1Char('.'))
+    if (dot <= 0 || name.at(dot) != '.')
         return false; // most names, found without a regular expression
     static const QRegularExpression temporary(
         QStringLiteral(R"(^(.+\.(gif|jpg|heic|heif|hif|avif|mp4|m4v|mov|webm|mkv|3gp)\.(jpg|htm|mp4|webm)|[0-9a-f]{40}\.(jpg|htm|mp4|webm)|index\.txt)\.[A-Za-z0-9]{%1}$)")
             .arg(PageBatch::temporarySuffixBytes - 1),
         QRegularExpression::CaseInsensitiveOption);
-    return temporary.match(name).hasMatch();
+    return temporary.match(NativeName::decode(name)).hasMatch();
 }
 
-Listing listAndClear(const FolderHandle &folder)
+// Lists an album folder and removes the temporaries a killed run left in it;
+// one that cannot go now is cleared by a later run.
+FolderNames listAndClear(const FolderHandle &folder)
 {
-    Listing listing;
-    FolderEnumeration entries(folder, FolderEnumeration::Order::AsListed);
-    listing.files.reserve(1024);
-    while (auto entry = entries.next()) {
-        if (entry->isRegular)
-            listing.files.insert(entry->name);
-        if (!entry->isFolder && isTemporary(entry->name))
-            listing.temporaries.append(entry->name);
-    }
-    for (const QString &temporary : std::as_const(listing.temporaries))
-        folder.removeFile(temporary); // one that cannot go now is cleared by a later run
-    return listing;
+    FolderNames names = FolderNames::list(folder, isTemporary);
+    for (const QString &temporary : names.setAside())
+        folder.removeFile(temporary);
+    return names;
 }
 
 QByteArray startOf(const FolderHandle &folder, const QString &name, qint64 bytes)
@@ -169,15 +158,26 @@ bool copyCouldBe(const Gallery &gallery, const AlbumRecord &known, QSize shown, 
     return converted ? known.web == shown : !known.web.isValid();
 }
 
+const auto jpg = QLatin1StringView(".jpg");
+const auto htm = QLatin1StringView(".htm");
+
+// The suffix of a clip's copy of kind ("mp4", "webm"); empty for none.
+QLatin1StringView copySuffixOf(const QString &kind)
+{
+    if (kind == QLatin1StringView("mp4"))
+        return QLatin1StringView(".mp4");
+    return kind == QLatin1StringView("webm") ? QLatin1StringView(".webm") : QLatin1StringView();
+}
+
 // A clip's images and copy: made from the same clip, and all there.
 bool clipIsUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, QSize shown)
 {
-    const QString file = thumbnailName(name);
+    const QString stem = fileStem(name);
     const QString &copy = known.facts.clipCopy; // none: too costly to make, the original is offered
     return known.facts.clipMilliseconds >= 0 && known.web.isValid()
         && (known.web == shown || couldBe(known.web, shown, std::max(shown.width(), shown.height())))
-        && gallery.small.files.contains(file) && gallery.large.files.contains(file) && gallery.web.files.contains(file)
-        && (copy.isEmpty() || gallery.web.files.contains(clipCopyName(name, copy)));
+        && gallery.small.contains(stem, jpg) && gallery.large.contains(stem, jpg) && gallery.web.contains(stem, jpg)
+        && (copy.isEmpty() || (!copySuffixOf(copy).isEmpty() && gallery.web.contains(stem, copySuffixOf(copy))));
 }
 
 bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown,
@@ -189,11 +189,11 @@ bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &
     if (known.stamp != stamp || stamp == FileStamp{} || !couldBe(known.small, shown, gallery.sizes.box)
         || !couldBe(known.large, shown, 2 * gallery.sizes.box) || !copyCouldBe(gallery, known, shown, converted))
         return false;
-    const QString file = thumbnailName(name);
+    const QString stem = fileStem(name);
     // A copy on disk that the record does not vouch for is made again too:
     // the page would show the original beside it.
-    return gallery.small.files.contains(file) && gallery.large.files.contains(file)
-        && known.web.isValid() == gallery.web.files.contains(file);
+    return gallery.small.contains(stem, jpg) && gallery.large.contains(stem, jpg)
+        && known.web.isValid() == gallery.web.contains(stem, jpg);
 }
 
 GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord &known)
@@ -308,7 +308,7 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
         const quint64 digest = picturePageKey(title, entry, place);
         const QString name = pageName(entry.name);
         const auto known = gallery.index.records.constFind(entry.name);
-        if (known != gallery.index.records.cend() && known->page == digest && gallery.pages.files.contains(name))
+        if (known != gallery.index.records.cend() && known->page == digest && gallery.pages.contains(fileStem(entry.name), htm))
             continue;
         if (QString error = batch.stage(name, picturePage(title, entry, place)); !error.isEmpty()) {
             notices.failed(error);
@@ -376,46 +376,46 @@ QString albumFileStem(const QString &name, QLatin1StringView suffix)
 
 // What no page shows any more: files of the forms a run writes, in the
 // album's own folders, that no shown picture has (a file of any other name
-// is not the album's, and stays); the images, copies and
-// pages of pictures gone, copies no longer shown, images of pictures whose
-// images could not be made. The shown pictures are looked up by their
-// files' stem, so no file name is made for each of them.
-Leftovers leftoversOf(const Gallery &gallery, const QList<GalleryEntry> &shown)
+// is not the album's, and stays); the images, copies and pages of pictures
+// gone, copies no longer shown, images of pictures whose images could not
+// be made. Each shown picture marks its files in the listings; only the
+// names left unmarked are made into text and looked at.
+Leftovers leftoversOf(Gallery &gallery, const QList<GalleryEntry> &shown)
 {
-    struct Copy {
-        bool made = false; // a copy of the picture, or a clip's poster, is shown
-        QString clip;      // the kind of a clip's copy
-        bool page = true;  // it has a page of its own: a Live Photo's motion has none
-    };
-    QHash<QString, Copy> copied; // each shown picture's stem, and its copies
-    copied.reserve(shown.size());
     for (const GalleryEntry &entry : shown) {
-        copied.insert(fileStem(entry.name), {entry.web.isValid(), entry.facts.clipCopy, true});
-        // The motion's images stay with its copy: a re-run finds it whole.
-        if (!entry.motion.isEmpty())
-            copied.insert(fileStem(entry.motion), {true, entry.motionCopy, false});
+        const QString stem = fileStem(entry.name);
+        gallery.small.mark(stem, jpg);
+        gallery.large.mark(stem, jpg);
+        if (entry.web.isValid()) // a copy of the picture, or a clip's poster, is shown
+            gallery.web.mark(stem, jpg);
+        if (const QLatin1StringView copy = copySuffixOf(entry.facts.clipCopy); !copy.isEmpty())
+            gallery.web.mark(stem, copy);
+        gallery.pages.mark(stem, htm);
+        // A Live Photo's motion has no page of its own; its images stay with
+        // its copy, so a re-run finds it whole.
+        if (!entry.motion.isEmpty()) {
+            const QString motion = fileStem(entry.motion);
+            gallery.small.mark(motion, jpg);
+            gallery.large.mark(motion, jpg);
+            gallery.web.mark(motion, jpg);
+            if (const QLatin1StringView copy = copySuffixOf(entry.motionCopy); !copy.isEmpty())
+                gallery.web.mark(motion, copy);
+        }
     }
-    const auto unshown = [&copied](const Listing &listing, QLatin1StringView suffix, bool copies) {
-        const bool clips = suffix != QLatin1StringView(".jpg") && suffix != QLatin1StringView(".htm");
-        const bool pages = suffix == QLatin1StringView(".htm");
+    const auto unshown = [](const FolderNames &listing, std::initializer_list<QLatin1StringView> suffixes) {
         QStringList names;
-        for (const QString &name : listing.files) {
-            const QString stem = albumFileStem(name, suffix);
-            if (stem.isEmpty())
-                continue;
-            const auto it = copied.constFind(stem);
-            if (it == copied.cend() || (copies && !it->made) || (clips && suffix.sliced(1) != it->clip) || (pages && !it->page))
+        for (const QString &name : listing.unmarked()) {
+            if (std::any_of(suffixes.begin(), suffixes.end(),
+                            [&name](QLatin1StringView suffix) { return !albumFileStem(name, suffix).isEmpty(); }))
                 names.append(name);
         }
         return names;
     };
     Leftovers leftovers;
-    leftovers.small = unshown(gallery.small, QLatin1StringView(".jpg"), false);
-    leftovers.large = unshown(gallery.large, QLatin1StringView(".jpg"), false);
-    leftovers.web = unshown(gallery.web, QLatin1StringView(".jpg"), true);
-    leftovers.web += unshown(gallery.web, QLatin1StringView(".mp4"), true);
-    leftovers.web += unshown(gallery.web, QLatin1StringView(".webm"), true);
-    leftovers.pages = unshown(gallery.pages, QLatin1StringView(".htm"), false);
+    leftovers.small = unshown(gallery.small, {jpg});
+    leftovers.large = unshown(gallery.large, {jpg});
+    leftovers.web = unshown(gallery.web, {jpg, QLatin1StringView(".mp4"), QLatin1StringView(".webm")});
+    leftovers.pages = unshown(gallery.pages, {htm});
     return leftovers;
 }
 

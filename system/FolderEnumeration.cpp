@@ -42,7 +42,7 @@ QString enumerationFailure(int error)
 // and takes a folder it cannot open, or a listing cut short, for an empty one.
 // The folder is opened afresh from its handle, so that two listings of one
 // folder never share a reading position.
-QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
+QString walkEntriesOf(const FolderHandle &folder, const std::function<void(QByteArrayView, RawEntryKind)> &visit)
 {
     if (!folder.isOpen())
         return folder.error();
@@ -59,26 +59,24 @@ QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
         const dirent *entry = readdir(dir);
         if (!entry)
             break;
-        const QByteArray raw(entry->d_name);
+        const QByteArrayView raw(entry->d_name);
         if (raw == "." || raw == "..")
             continue;
-        bool isFolder = false;
-        bool isRegular = false;
-        bool isLink = false;
+        RawEntryKind kind;
 #ifdef _DIRENT_HAVE_D_TYPE
-        isRegular = entry->d_type == DT_REG;
-        isLink = entry->d_type == DT_LNK;
+        kind.isRegular = entry->d_type == DT_REG;
+        kind.isLink = entry->d_type == DT_LNK;
         if (entry->d_type == DT_DIR)
-            isFolder = true;
+            kind.isFolder = true;
         else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
 #endif
         {
             struct stat info;
-            isFolder = fstatat(dirfd(dir), raw.constData(), &info, 0) == 0 && S_ISDIR(info.st_mode);
-            isLink = isLink || (fstatat(dirfd(dir), raw.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode));
+            kind.isFolder = fstatat(dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+            kind.isLink = kind.isLink
+                || (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode));
         }
-        const QString name = NativeName::decode(raw);
-        entries.append({name, isFolder, NativeName::isValidText(name), isRegular, isLink});
+        visit(raw, kind);
     }
     const int error = errno;
     closedir(dir);
@@ -105,15 +103,15 @@ QString folderProblemOf(const QString &folder)
     return {};
 }
 #else
-QString readEntries(const FolderHandle &handle, QList<FolderEntry> &entries)
+QString walkEntriesOf(const FolderHandle &handle, const std::function<void(QByteArrayView, RawEntryKind)> &visit)
 {
     if (!handle.isOpen())
         return handle.error();
     QDirIterator it(handle.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
-        entries.append({it.fileName(), it.fileInfo().isDir(), true, it.fileInfo().isFile() && !it.fileInfo().isSymLink(),
-                        it.fileInfo().isSymLink()});
+        const QFileInfo info = it.fileInfo();
+        visit(NativeName::encode(it.fileName()), {info.isDir(), info.isFile() && !info.isSymLink(), info.isSymLink()});
     }
     return {};
 }
@@ -164,6 +162,14 @@ QStringList readSubFolderNames(const QString &folder)
 }
 #endif
 
+QString readEntries(const FolderHandle &folder, QList<FolderEntry> &entries)
+{
+    return walkEntriesOf(folder, [&entries](QByteArrayView raw, RawEntryKind kind) {
+        const QString name = NativeName::decode(raw);
+        entries.append({name, kind.isFolder, NativeName::isValidText(name), kind.isRegular, kind.isLink});
+    });
+}
+
 // Compares text already folded outside ASCII, folding ASCII capitals as it
 // goes: what comparing the two names' case-folded forms would give.
 int compareAsciiFolded(QStringView a, QStringView b)
@@ -190,6 +196,11 @@ QStringList subFolderNames(const QString &folder)
     std::sort(names.begin(), names.end(),
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return names;
+}
+
+QString walkEntries(const FolderHandle &folder, const std::function<void(QByteArrayView, RawEntryKind)> &visit)
+{
+    return walkEntriesOf(folder, visit);
 }
 
 QString folderProblem(const QString &folder)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class FolderHandle;
@@ -60,3 +62,17 @@ QStringList subFolderNames(const QString &folder);
 
 /** Returns why folder cannot be listed, or an empty text when it can. */
 QString folderProblem(const QString &folder);
+
+/** What a listing says of an entry before its name is made into text. */
+struct RawEntryKind {
+    bool isFolder = false;  // links to folders too
+    bool isRegular = false; // a plain file, not a link or anything else
+    bool isLink = false;
+};
+
+/**
+ * Hands visit every entry of the open folder, its name as the system's
+ * bytes, in the system's order; returns an empty text when the folder could
+ * be listed whole, else the reason. For callers that keep names as bytes.
+ */
+QString walkEntries(const FolderHandle &folder, const std::function<void(QByteArrayView, RawEntryKind)> &visit);

@@ -112,14 +112,15 @@ constexpr qsizetype clipFieldCount = fieldCount + 2; // a clip's length and copy
 
 QByteArray line(const QString &name, const AlbumRecord &record)
 {
+    const PictureFacts &facts = *record.facts;
     QByteArray text = escapedText(name) + '\t' + record.stamp.text().toLatin1() + '\t' + sizeText(record.small) + '\t'
         + sizeText(record.large) + '\t' + sizeText(record.web) + '\t' + QByteArray::number(record.page, 16) + '\t'
-        + (record.facts.taken.isValid() ? record.facts.taken.toString(Qt::ISODate).toLatin1() : QByteArray());
+        + (facts.taken.isValid() ? facts.taken.toString(Qt::ISODate).toLatin1() : QByteArray());
     for (QString PictureFacts::*field : textFacts)
-        text += '\t' + escapedText(record.facts.*field);
+        text += '\t' + escapedText(facts.*field);
     // A clip's two fields follow; a picture's line is as it always was.
-    if (record.facts.clipMilliseconds >= 0)
-        text += '\t' + QByteArray::number(record.facts.clipMilliseconds) + '\t' + escapedText(record.facts.clipCopy);
+    if (facts.clipMilliseconds >= 0)
+        text += '\t' + QByteArray::number(facts.clipMilliseconds) + '\t' + escapedText(facts.clipCopy);
     return text + '\n';
 }
 
@@ -134,18 +135,20 @@ void readFields(const std::array<QByteArrayView, count> &fields, bool sameSizes,
     if (!record.web.isValid() || record.web.isEmpty())
         record.web = QSize();
     record.page = fields.at(5).toULongLong(nullptr, 16);
+    PictureFacts facts;
     if (!fields.at(6).isEmpty())
-        record.facts.taken = QDateTime::fromString(QString::fromLatin1(fields.at(6)), Qt::ISODate);
+        facts.taken = QDateTime::fromString(QString::fromLatin1(fields.at(6)), Qt::ISODate);
     for (qsizetype i = 0; i < qsizetype(std::size(textFacts)); ++i)
-        record.facts.*textFacts[i] = unescapedText(fields.at(7 + i));
+        facts.*textFacts[i] = unescapedText(fields.at(7 + i));
     if constexpr (count == clipFieldCount) {
         const QString kind = unescapedText(fields.at(fieldCount + 1));
         // Only the kinds a run makes: the name of the copy is made from it.
         if (kind.isEmpty() || kind == QLatin1String("mp4") || kind == QLatin1String("webm")) {
-            record.facts.clipMilliseconds = std::max<qint64>(0, numberIn(fields.at(fieldCount)));
-            record.facts.clipCopy = kind;
+            facts.clipMilliseconds = std::max<qint64>(0, numberIn(fields.at(fieldCount)));
+            facts.clipCopy = kind;
         }
     }
+    record.facts = facts;
 }
 
 bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
@@ -164,12 +167,13 @@ bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
 
 // A record is kept only for a picture the folder holds: the name is read
 // first, and the rest only when it matters.
-void takeLine(AlbumIndex &index, QByteArrayView text, bool sameSizes, const std::function<bool(const QString &)> &present)
+void takeLine(AlbumIndex &index, QByteArrayView text, bool sameSizes, const std::function<QString(const QString &)> &held)
 {
     const qsizetype tab = text.indexOf('\t');
-    const QString name = tab > 0 ? unescapedText(text.first(tab)) : QString();
+    const QString written = tab > 0 ? unescapedText(text.first(tab)) : QString();
+    const QString name = isPlainName(written) ? held(written) : QString();
     AlbumRecord record;
-    if (isPlainName(name) && present(name) && readLine(text, sameSizes, record))
+    if (!name.isNull() && readLine(text, sameSizes, record))
         index.records.insert(name, record);
     else
         index.skipped = true;
@@ -178,7 +182,7 @@ void takeLine(AlbumIndex &index, QByteArrayView text, bool sameSizes, const std:
 } // namespace
 
 AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &sizes,
-                            const std::function<bool(const QString &)> &present, qint64 pictures)
+                            const std::function<QString(const QString &)> &held, qint64 pictures)
 {
     AlbumIndex index;
     const OpenedPicture opened = openFileIn(albumFolder, QString::fromLatin1(fileName));
@@ -206,7 +210,7 @@ AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &s
                 sameSizes = text == sizesLine(sizes);
                 first = false;
             } else {
-                takeLine(index, text, sameSizes, present);
+                takeLine(index, text, sameSizes, held);
             }
             skipping = false;
         }

@@ -2,7 +2,7 @@
 
 #include "album/AlbumImages.h"
 #include "common/FileStamp.h"
-#include "formats/PictureFacts.h"
+#include "album/SharedFacts.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -16,7 +16,7 @@ struct AlbumRecord {
     FileStamp stamp;    // the picture as it was when its images were made
     QSize small, large; // the thumbnails' pixels
     QSize web;          // the copy's pixels; invalid when the picture page shows the original
-    PictureFacts facts;
+    SharedFacts facts;
     quint64 page = 0;   // a digest of its picture page's bytes, as last written
 
     bool operator==(const AlbumRecord &) const = default;
@@ -38,14 +38,17 @@ public:
 
     /**
      * Returns the index stored in the album folder, with the records of the
-     * pictures for which present is true, read as the file is, so what it
+     * pictures the folder holds, read as the file is, so what it
      * costs follows the album's pictures, never the file's length; empty
      * when there is none, it cannot be read, or it is larger than an index
      * of a folder of that many pictures could be. Records made for other
-     * sizes are kept with no stamp: their images are made again.
+     * sizes are kept with no stamp: their images are made again. held
+     * gives the folder's own copy of a picture's name, or a null text for a
+     * picture it does not hold: the records are keyed by the folder's copy,
+     * so no name is held twice.
      */
     static AlbumIndex load(const FolderHandle &albumFolder, const AlbumSizes &sizes,
-                           const std::function<bool(const QString &)> &present, qint64 pictures);
+                           const std::function<QString(const QString &)> &held, qint64 pictures);
 
     /** Returns the index as stored, for images of sizes. */
     QByteArray serialized(const AlbumSizes &sizes) const;

@@ -84,7 +84,7 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     const QByteArray name = escaped(entry.name);
     // The files' names are the stem and a suffix that needs no escaping.
     const QString stem = fileStem(entry.name);
-    const bool clip = entry.facts.clipMilliseconds >= 0, motion = !entry.motion.isEmpty();
+    const bool clip = entry.facts->clipMilliseconds >= 0, motion = !entry.motion.isEmpty();
     text += clip || motion ? "<figure class=\"clip\"><a href=\"" : "<figure><a href=\"";
     appendInAlbum(text, pages, stem);
     text += ".htm\"><img src=\"";
@@ -102,7 +102,7 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     text += "\" loading=\"lazy\">";
     if (clip)
         text += "<span class=\"mark\" aria-hidden=\"true\">\u25B6</span><span class=\"length\">"
-            + clipLengthText(entry.facts.clipMilliseconds).toLatin1() + "</span>";
+            + clipLengthText(entry.facts->clipMilliseconds).toLatin1() + "</span>";
     else if (motion)
         text += "<span class=\"live\">LIVE</span>";
     text += "</a><figcaption>";
@@ -156,7 +156,7 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
     const QByteArray title = escaped(folderName);
     static const QByteArray withClips = QByteArray(indexStyle) + clipCardStyle;
     const bool clips = std::any_of(entries.cbegin(), entries.cend(),
-                                   [](const GalleryEntry &e) { return e.facts.clipMilliseconds >= 0 || !e.motion.isEmpty(); });
+                                   [](const GalleryEntry &e) { return e.facts->clipMilliseconds >= 0 || !e.motion.isEmpty(); });
     QByteArray text = head(title + " - page " + number(page) + " of " + number(pages), clips ? withClips.constData() : indexStyle)
         + "<body>\n";
     if (!place.enclosing.isEmpty())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "formats/PictureFacts.h"
+#include "album/SharedFacts.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,7 +15,7 @@ struct GalleryEntry {
     QSize small;       // its thumbnail's pixels
     QSize large;       // its HiDPI thumbnail's pixels
     QSize web;         // its copy's pixels; invalid when its page shows the picture itself
-    PictureFacts facts;
+    SharedFacts facts;
     QString motion;     // a Live Photo's clip: the file beside the still, shown as one with it
     QString motionCopy; // that clip's copy browsers play ("mp4", "webm")
 };

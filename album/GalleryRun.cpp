@@ -173,8 +173,8 @@ QLatin1StringView copySuffixOf(const QString &kind)
 bool clipIsUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, QSize shown)
 {
     const QString stem = fileStem(name);
-    const QString &copy = known.facts.clipCopy; // none: too costly to make, the original is offered
-    return known.facts.clipMilliseconds >= 0 && known.web.isValid()
+    const QString &copy = known.facts->clipCopy; // none: too costly to make, the original is offered
+    return known.facts->clipMilliseconds >= 0 && known.web.isValid()
         && (known.web == shown || couldBe(known.web, shown, std::max(shown.width(), shown.height())))
         && gallery.small.contains(stem, jpg) && gallery.large.contains(stem, jpg) && gallery.web.contains(stem, jpg)
         && (copy.isEmpty() || (!copySuffixOf(copy).isEmpty() && gallery.web.contains(stem, copySuffixOf(copy))));
@@ -252,7 +252,7 @@ QList<GalleryEntry> ordered(QList<GalleryEntry> &&shown, PictureOrder order, con
         const GalleryEntry &entry = shown.at(i);
         qint64 when = 0;
         if (order == PictureOrder::Date)
-            when = entry.facts.taken.isValid() ? entry.facts.taken.toMSecsSinceEpoch()
+            when = entry.facts->taken.isValid() ? entry.facts->taken.toMSecsSinceEpoch()
                                                : stamps.value(entry.name).modifiedNs / 1000000;
         keys.push_back({when, naturalKey(entry.name), i});
     }
@@ -388,7 +388,7 @@ Leftovers leftoversOf(Gallery &gallery, const QList<GalleryEntry> &shown)
         gallery.large.mark(stem, jpg);
         if (entry.web.isValid()) // a copy of the picture, or a clip's poster, is shown
             gallery.web.mark(stem, jpg);
-        if (const QLatin1StringView copy = copySuffixOf(entry.facts.clipCopy); !copy.isEmpty())
+        if (const QLatin1StringView copy = copySuffixOf(entry.facts->clipCopy); !copy.isEmpty())
             gallery.web.mark(stem, copy);
         gallery.pages.mark(stem, htm);
         // A Live Photo's motion has no page of its own; its images stay with
@@ -572,11 +572,13 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     gallery.web = listAndClear(gallery.album.images.web);
     gallery.pages = listAndClear(gallery.album.pages);
     listAndClear(gallery.album.root);
-    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes,
-                                      [&build](const QString &name) { return build.stamps.contains(name); },
-                                      build.catalogue.count());
+    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes, [&build](const QString &name) {
+        const auto held = build.stamps.constFind(name);
+        return held == build.stamps.cend() ? QString() : held.key();
+    }, build.catalogue.count());
     gallery.index = gallery.loaded;
     plan(gallery, build);
+    build.catalogue = {}; // its records are the entries now
     if (const GalleryOutcome made = makeImages(gallery, build, notices, cancel); made.outcome != RunOutcome::Completed)
         return made;
 

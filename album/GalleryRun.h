@@ -19,7 +19,8 @@ class FolderHandle;
  * outcome instead, for the caller to remove once the albums around this one
  * are written. A folder of the user's named as the album folder is left
  * alone: an album with pictures then fails with the reason. Pictures whose
- * images cannot be made join build.skipped. Runs on any thread and makes
+ * images cannot be made join build.skipped; build.catalogue is taken (its
+ * records become the pages' entries) and left empty. Runs on any thread and makes
  * images on all cores; cancel is checked between pictures and between pages.
  * A failure is reported through notices; a completed run is left to the
  * caller to report, with the pages written. In a tree of albums, place gives

@@ -17,8 +17,8 @@ QString baseName(const QString &name)
 
 bool isMotion(const GalleryEntry &entry)
 {
-    return entry.facts.clipMilliseconds >= 0 && entry.facts.clipMilliseconds <= mostMotionMilliseconds
-        && !entry.facts.clipCopy.isEmpty() && isClipName(entry.name);
+    return entry.facts->clipMilliseconds >= 0 && entry.facts->clipMilliseconds <= mostMotionMilliseconds
+        && !entry.facts->clipCopy.isEmpty() && isClipName(entry.name);
 }
 
 } // namespace
@@ -31,7 +31,7 @@ void pairLivePhotos(QList<GalleryEntry> &entries)
     QHash<QString, qsizetype> stills; // the first still of each base name
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString base = baseName(entries.at(i).name);
-        if (entries.at(i).facts.clipMilliseconds < 0 && !stills.contains(base))
+        if (entries.at(i).facts->clipMilliseconds < 0 && !stills.contains(base))
             stills.insert(base, i);
     }
     if (stills.isEmpty())
@@ -45,7 +45,7 @@ void pairLivePhotos(QList<GalleryEntry> &entries)
         if (still == stills.cend() || !entries.at(*still).motion.isEmpty())
             continue;
         entries[*still].motion = clip.name;
-        entries[*still].motionCopy = clip.facts.clipCopy;
+        entries[*still].motionCopy = clip.facts->clipCopy;
         paired[i] = true;
     }
     qsizetype at = 0;

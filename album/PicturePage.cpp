@@ -134,7 +134,7 @@ QByteArray fact(const char *term, const QString &value)
 
 QByteArray facts(const GalleryEntry &entry)
 {
-    const PictureFacts &f = entry.facts;
+    const PictureFacts &f = *entry.facts;
     static const QLocale english(QLocale::English);
     const QString taken = f.taken.isValid() ? english.toString(f.taken, QStringLiteral("d MMMM yyyy, HH:mm")) : QString();
     QStringList exposure{f.exposure, f.aperture, f.iso};
@@ -185,7 +185,7 @@ private:
 quint64 picturePageKey(const QString &folderName, const GalleryEntry &entry, const Place &place)
 {
     Digest digest;
-    const PictureFacts &f = entry.facts;
+    const PictureFacts &f = *entry.facts;
     for (const QString &text : {folderName, entry.name, place.previous, place.next, place.previousImage, place.nextImage,
                                 f.camera, f.exposure, f.aperture, f.iso, f.focalLength, f.caption, f.clipCopy, entry.motion,
                                 entry.motionCopy})
@@ -217,7 +217,7 @@ QByteArray sizeAttributes(QSize size)
 // without video support offers the original instead.
 QByteArray shownClip(const GalleryEntry &entry, const QByteArray &name)
 {
-    const QString kind = entry.facts.clipCopy;
+    const QString kind = entry.facts->clipCopy;
     return "<video controls playsinline preload=\"metadata\" poster=\"" + link(shownImage(entry)) + "\" "
         + sizeAttributes(entry.web) + " aria-label=\"" + name + "\"><source src=\""
         + link(fromPage(webFolder, clipCopyName(entry.name, kind))) + "\" type=\"video/" + kind.toLatin1() + "\">"
@@ -230,7 +230,7 @@ QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, con
 {
     const QByteArray name = escaped(entry.name);
     const QSize shownSize = entry.web.isValid() ? entry.web : entry.shown;
-    const bool clip = !entry.facts.clipCopy.isEmpty() && entry.web.isValid();
+    const bool clip = !entry.facts->clipCopy.isEmpty() && entry.web.isValid();
     static const QByteArray withClip = QByteArray(pictureStyle) + clipStyle;
     QByteArray shown = clip ? shownClip(entry, name)
                             : "<img src=\"" + link(shownImage(entry)) + "\" " + sizeAttributes(shownSize) + " alt=\"" + name + "\">";
@@ -241,11 +241,11 @@ QByteArray picturePage(const QString &folderName, const GalleryEntry &entry, con
     QByteArray text = head(name + " - " + escaped(folderName), clip || motion ? withClip.constData() : pictureStyle, prefetches(place))
         + "<body>\n" + bar(folderName, place) + "<main>\n<figure class=\"shown\">" + shown
         + "</figure>\n<div class=\"about\">\n<h1>" + name + "</h1>\n";
-    if (!entry.facts.caption.isEmpty())
-        text += "<p class=\"caption\">" + escaped(entry.facts.caption) + "</p>\n";
+    if (!entry.facts->caption.isEmpty())
+        text += "<p class=\"caption\">" + escaped(entry.facts->caption) + "</p>\n";
     if (motion)
         text += "<p><button type=\"button\" id=\"motion\" aria-pressed=\"false\">\u25B6 Live Photo</button></p>\n";
-    if (entry.facts.clipMilliseconds >= 0 && !clip)
+    if (entry.facts->clipMilliseconds >= 0 && !clip)
         text += "<p class=\"caption\">This clip is too large to be converted for browsers within the memory the album "
                 "may use: download the original to play it.</p>\n";
     text += facts(entry) + "<p><a href=\"" + link(pictureFromPage(entry.name)) + "\" download>Download the original ("

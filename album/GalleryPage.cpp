@@ -59,13 +59,6 @@ QByteArray navigation(qint64 page, qint64 pages)
     return text + "</nav>\n";
 }
 
-// A path inside the album, percent-encoded: "vimbrel/" folder "/" name.
-void appendInAlbum(QByteArray &text, const QByteArray &folder, const QString &name)
-{
-    text += folder;
-    appendLink(text, name);
-}
-
 void appendSize(QByteArray &text, QSize size)
 {
     text += " width=\"";
@@ -83,17 +76,20 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     static const QByteArray pages = inAlbum(pagesFolder), small = inAlbum(smallFolder), large = inAlbum(largeFolder);
     const QByteArray name = escaped(entry.name);
     // The files' names are the stem and a suffix that needs no escaping.
-    const QString stem = fileStem(entry.name);
+    const QByteArray stem = link(fileStem(entry.name));
     const bool clip = entry.facts->clipMilliseconds >= 0, motion = !entry.motion.isEmpty();
     text += clip || motion ? "<figure class=\"clip\"><a href=\"" : "<figure><a href=\"";
-    appendInAlbum(text, pages, stem);
+    text += pages;
+    text += stem;
     text += ".htm\"><img src=\"";
-    appendInAlbum(text, small, stem);
+    text += small;
+    text += stem;
     text += ".jpg\"";
     // Twice the pixels for a screen of twice the density; a small picture has no more to give.
     if (entry.large != entry.small) {
         text += " srcset=\"";
-        appendInAlbum(text, large, stem);
+        text += large;
+        text += stem;
         text += ".jpg 2x\"";
     }
     appendSize(text, entry.small);
@@ -108,7 +104,7 @@ void appendFigure(QByteArray &text, const GalleryEntry &entry)
     text += "</a><figcaption>";
     text += name;
     text += "<br>";
-    text += readableBytes(entry.length).toUtf8();
+    appendReadableBytes(text, entry.length);
     text += "</figcaption></figure>\n";
 }
 

@@ -296,15 +296,18 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
 {
     PageBatch batch(gallery.album.pages);
     QHash<QString, quint64> written;
+    // What each page shows of its neighbours is worked out once a picture, as the window moves on.
+    QString beforeImage, image = shown.isEmpty() ? QString() : shownImage(shown.first());
     for (qsizetype i = 0; i < shown.size(); ++i) {
         if (cancel && cancel->load())
             return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
         const GalleryEntry &entry = shown.at(i);
         const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
         const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
+        QString afterImage = after ? shownImage(*after) : QString();
         const Place place{(album.subAlbums.size() + i) / pageSize + 1, before ? before->name : QString(),
-                          after ? after->name : QString(), before ? shownImage(*before) : QString(),
-                          after ? shownImage(*after) : QString(), album.enclosing};
+                          after ? after->name : QString(), beforeImage, afterImage, album.enclosing};
+        beforeImage = std::exchange(image, std::move(afterImage));
         const quint64 digest = picturePageKey(title, entry, place);
         const QString name = pageName(entry.name);
         const auto known = gallery.index.records.constFind(entry.name);

@@ -2,11 +2,19 @@
 
 namespace {
 
-// A name with one of endings after at least one other character.
+// A name with one of endings after at least one other character. The
+// ending's dot is looked for first: a run asks this of every name, and most
+// end in ".jpg".
 bool endsWithOneOf(const QString &name, std::initializer_list<QLatin1StringView> endings)
 {
+    const qsizetype size = name.size();
+    const bool dotted = (size > 4 && name.at(size - 4) == QLatin1Char('.')) || (size > 5 && name.at(size - 5) == QLatin1Char('.'));
+    if (!dotted)
+        return false;
+    const char16_t last = name.at(size - 1).unicode() | 0x20; // endings are letters and digits: folded so
     for (const QLatin1StringView ending : endings) {
-        if (name.size() > ending.size() && name.endsWith(ending, Qt::CaseInsensitive))
+        if (size > ending.size() && last == char16_t(ending.back().unicode() | 0x20) && name.at(size - ending.size()) == QLatin1Char('.')
+            && QStringView(name).right(ending.size()).compare(ending, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 /**
@@ -7,3 +8,6 @@
  * file managers show: "512 bytes", "820 kB", "1.4 MB", "96 MB", "3.1 GB".
  */
 QString readableBytes(qint64 bytes);
+
+/** Appends readableBytes(bytes) to text, in ASCII: an album's captions are made without a string each. */
+void appendReadableBytes(QByteArray &text, qint64 bytes);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -176,7 +177,15 @@ int compareAsciiFolded(QStringView a, QStringView b)
 {
     const qsizetype common = std::min(a.size(), b.size());
     const char16_t *x = a.utf16(), *y = b.utf16();
-    for (qsizetype i = 0; i < common; ++i) {
+    qsizetype i = 0;
+    // Four units at a time while they are the same: names in a folder often share a long start.
+    for (quint64 p, q; i + 4 <= common; i += 4) {
+        std::memcpy(&p, x + i, sizeof p);
+        std::memcpy(&q, y + i, sizeof q);
+        if (p != q)
+            break;
+    }
+    for (; i < common; ++i) {
         char16_t p = x[i], q = y[i];
         if (p == q)
             continue;
@@ -235,7 +244,8 @@ void FolderEnumeration::read(const FolderHandle &folder, Order order)
     // the way, so a folder of a hundred thousand pictures holds no second
     // copy of its names.
     struct Key {
-        QString folded; // null for a name in ASCII
+        QString folded;   // null for a name in ASCII
+        QStringView text; // what is compared: the folded name, or the name itself
         qsizetype entry;
     };
     std::vector<Key> keys;
@@ -243,14 +253,12 @@ void FolderEnumeration::read(const FolderHandle &folder, Order order)
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
         const QString &name = m_entries.at(i).name;
         const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
-        keys.push_back({ascii ? QString() : name.toCaseFolded(), i});
+        keys.push_back({ascii ? QString() : name.toCaseFolded(), {}, i});
+        keys.back().text = ascii ? QStringView(name) : QStringView(keys.back().folded);
     }
     const QList<FolderEntry> &entries = m_entries; // read only: no copy-on-write check per comparison
-    const auto foldedOf = [&entries](const Key &key) {
-        return key.folded.isNull() ? QStringView(entries.at(key.entry).name) : QStringView(key.folded);
-    };
-    std::sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
-        const int byFolded = compareAsciiFolded(foldedOf(a), foldedOf(b));
+    std::sort(keys.begin(), keys.end(), [&entries](const Key &a, const Key &b) {
+        const int byFolded = compareAsciiFolded(a.text, b.text);
         return byFolded != 0 ? byFolded < 0 : entries.at(a.entry).name < entries.at(b.entry).name;
     });
     keys.shrink_to_fit();

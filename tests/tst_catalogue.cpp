@@ -74,6 +74,34 @@ private slots:
         QCOMPARE(isCandidateName(name), candidate);
     }
 
+    // The album takes phone photos and clips too, by an ending after at least one other character.
+    void albumCandidateRule_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("candidate");
+        QTest::newRow("clip") << "a.mp4" << true;
+        QTest::newRow("clip in capitals") << "A.MOV" << true;
+        QTest::newRow("five-letter ending") << "b.WebM" << true;
+        QTest::newRow("ending alone") << ".mp4" << false;
+        QTest::newRow("five-letter ending alone") << ".webm" << false;
+        QTest::newRow("one character before") << "x.3gp" << true;
+        QTest::newRow("ending inside") << "a.mp4.txt" << false;
+        QTest::newRow("ending grown") << "a.webmx" << false;
+        QTest::newRow("no dot") << "amp4" << false;
+        QTest::newRow("photo") << "IMG_1.HEIC" << true;
+        QTest::newRow("three-letter photo ending") << "c.hif" << true;
+        QTest::newRow("photo ending alone") << ".avif" << false;
+        QTest::newRow("still a picture") << "d.gif" << true;
+    }
+
+    void albumCandidateRule()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, candidate);
+        QCOMPARE(isCandidateName(name, Candidates::Album), candidate);
+        QVERIFY(!isCandidateName(name) || name.endsWith(u"gif"_s, Qt::CaseInsensitive)); // the classic rule is unchanged
+    }
+
     void measuresOuterSizeAndLength()
     {
         const QByteArray gif = TestPictures::gif(100, 50);

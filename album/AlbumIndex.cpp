@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include <array>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -22,21 +23,30 @@ constexpr qint64 readChunk = 1024 * 1024;
 // tree of a hundred thousand pictures takes, and in a fraction of the memory.
 constexpr QByteArrayView header = "vimbrel album 1";
 
-// The pieces of text between separators, as views into it; at most count, else none.
+// The pieces of text between separators, as views into it, at most count:
+// how many there are, or count + 1 when there are more.
+template<std::size_t count>
+std::size_t splitFields(QByteArrayView text, char separator, std::array<QByteArrayView, count> &fields)
+{
+    std::size_t found = 0;
+    const char *at = text.data(), *const end = at + text.size();
+    for (;;) {
+        const void *next = std::memchr(at, separator, std::size_t(end - at));
+        const char *stop = next ? static_cast<const char *>(next) : end;
+        if (found == count)
+            return count + 1;
+        fields[found++] = QByteArrayView(at, stop - at);
+        if (!next)
+            return found;
+        at = stop + 1;
+    }
+}
+
+// The pieces of text between separators, as views into it; exactly count, else none.
 template<std::size_t count>
 bool fieldsOf(QByteArrayView text, char separator, std::array<QByteArrayView, count> &fields)
 {
-    std::size_t found = 0;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != separator)
-            continue;
-        if (found == count)
-            return false;
-        fields[found++] = text.sliced(start, i - start);
-        start = i + 1;
-    }
-    return found == count;
+    return splitFields(text, separator, fields) == count;
 }
 
 // A whole number written in decimal, with a minus sign or not; 0 for anything else.
@@ -124,8 +134,7 @@ QByteArray line(const QString &name, const AlbumRecord &record)
     return text + '\n';
 }
 
-template<std::size_t count>
-void readFields(const std::array<QByteArrayView, count> &fields, bool sameSizes, AlbumRecord &record)
+void readFields(const std::array<QByteArrayView, clipFieldCount> &fields, bool clip, bool sameSizes, AlbumRecord &record)
 {
     record.small = sizeFromText(fields.at(2));
     record.large = sizeFromText(fields.at(3));
@@ -140,7 +149,7 @@ void readFields(const std::array<QByteArrayView, count> &fields, bool sameSizes,
         facts.taken = QDateTime::fromString(QString::fromLatin1(fields.at(6)), Qt::ISODate);
     for (qsizetype i = 0; i < qsizetype(std::size(textFacts)); ++i)
         facts.*textFacts[i] = unescapedText(fields.at(7 + i));
-    if constexpr (count == clipFieldCount) {
+    if (clip) {
         const QString kind = unescapedText(fields.at(fieldCount + 1));
         // Only the kinds a run makes: the name of the copy is made from it.
         if (kind.isEmpty() || kind == QLatin1String("mp4") || kind == QLatin1String("webm")) {
@@ -153,15 +162,16 @@ void readFields(const std::array<QByteArrayView, count> &fields, bool sameSizes,
 
 bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
 {
-    std::array<QByteArrayView, clipFieldCount> clipFields;
-    if (fieldsOf(text, '\t', clipFields)) {
-        readFields(clipFields, sameSizes, record);
+    // A picture's line has its fields, a clip's two more: split once.
+    std::array<QByteArrayView, clipFieldCount> fields;
+    const std::size_t found = splitFields(text, '\t', fields);
+    if (found == std::size_t(clipFieldCount)) {
+        readFields(fields, true, sameSizes, record);
         return true;
     }
-    std::array<QByteArrayView, fieldCount> fields;
-    if (!fieldsOf(text, '\t', fields))
+    if (found != std::size_t(fieldCount))
         return false;
-    readFields(fields, sameSizes, record);
+    readFields(fields, false, sameSizes, record);
     return true;
 }
 

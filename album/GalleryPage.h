@@ -18,6 +18,7 @@ struct GalleryEntry {
     SharedFacts facts;
     QString motion;     // a Live Photo's clip: the file beside the still, shown as one with it
     QString motionCopy; // that clip's copy browsers play ("mp4", "webm")
+    quint64 pageDigest = 0; // its picture page's digest as last written (picturePageKey()); 0 when there is none
 };
 
 /**

@@ -7,6 +7,7 @@
 #include "album/NaturalOrder.h"
 #include "album/ThumbnailIndex.h"
 #include "catalogue/CandidateRule.h"
+#include "common/OrderedWork.h"
 #include "classic/PageFormat.h"
 #include "system/FolderEnumeration.h"
 #include "system/FolderNames.h"
@@ -22,6 +23,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -58,6 +60,12 @@ GalleryOutcome outcomeOf(RunOutcome outcome)
     GalleryOutcome result;
     result.outcome = outcome;
     return result;
+}
+
+GalleryOutcome failed(RunNotices &notices, const QString &message)
+{
+    notices.failed(message);
+    return outcomeOf(RunOutcome::Failed);
 }
 
 // A run killed while writing leaves "p1.jpg.jpg.Ab12Cd", "p1.jpg.htm.Ab12Cd"
@@ -169,18 +177,34 @@ QLatin1StringView copySuffixOf(const QString &kind)
     return kind == QLatin1StringView("webm") ? QLatin1StringView(".webm") : QLatin1StringView();
 }
 
-// A clip's images and copy: made from the same clip, and all there.
-bool clipIsUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, QSize shown)
+// Whether a picture's images (and a clip's copy) are all in the album's
+// folders; when they are, they are marked there as shown, so that they stay.
+bool filesAreThere(Gallery &gallery, const QString &name, bool copy, QLatin1StringView clipCopy)
 {
     const QString stem = fileStem(name);
+    const qsizetype small = gallery.small.find(stem, jpg), large = gallery.large.find(stem, jpg);
+    const qsizetype web = gallery.web.find(stem, jpg), clip = clipCopy.isEmpty() ? -1 : gallery.web.find(stem, clipCopy);
+    // A copy on disk that the record does not vouch for is made again too:
+    // the page would show the original beside it.
+    if (small < 0 || large < 0 || copy != (web >= 0) || (clip < 0) != clipCopy.isEmpty())
+        return false;
+    for (const auto &[listing, at] : {std::pair{&gallery.small, small}, {&gallery.large, large}, {&gallery.web, web}, {&gallery.web, clip}}) {
+        if (at >= 0)
+            listing->markAt(at);
+    }
+    return true;
+}
+
+// A clip's images and copy: made from the same clip, and all there.
+bool clipIsUpToDate(Gallery &gallery, const QString &name, const AlbumRecord &known, QSize shown)
+{
     const QString &copy = known.facts->clipCopy; // none: too costly to make, the original is offered
     return known.facts->clipMilliseconds >= 0 && known.web.isValid()
         && (known.web == shown || couldBe(known.web, shown, std::max(shown.width(), shown.height())))
-        && gallery.small.contains(stem, jpg) && gallery.large.contains(stem, jpg) && gallery.web.contains(stem, jpg)
-        && (copy.isEmpty() || (!copySuffixOf(copy).isEmpty() && gallery.web.contains(stem, copySuffixOf(copy))));
+        && (copy.isEmpty() || !copySuffixOf(copy).isEmpty()) && filesAreThere(gallery, name, true, copySuffixOf(copy));
 }
 
-bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown,
+bool isUpToDate(Gallery &gallery, const QString &name, const AlbumRecord &known, const FileStamp &stamp, QSize shown,
                 bool converted)
 {
     if (known.stamp == stamp && stamp != FileStamp{} && isClipName(name))
@@ -189,34 +213,41 @@ bool isUpToDate(const Gallery &gallery, const QString &name, const AlbumRecord &
     if (known.stamp != stamp || stamp == FileStamp{} || !couldBe(known.small, shown, gallery.sizes.box)
         || !couldBe(known.large, shown, 2 * gallery.sizes.box) || !copyCouldBe(gallery, known, shown, converted))
         return false;
-    const QString stem = fileStem(name);
-    // A copy on disk that the record does not vouch for is made again too:
-    // the page would show the original beside it.
-    return gallery.small.contains(stem, jpg) && gallery.large.contains(stem, jpg)
-        && known.web.isValid() == gallery.web.contains(stem, jpg);
+    return filesAreThere(gallery, name, known.web.isValid(), {});
 }
 
 GalleryEntry entryOf(const Class1 &record, const QSize &shown, const AlbumRecord &known)
 {
-    return {record.FileName, record.FileSize.toLongLong(), shown, known.small, known.large, known.web, known.facts, {}, {}};
+    return {record.FileName, record.FileSize.toLongLong(), shown, known.small, known.large, known.web, known.facts, {}, {}, known.page};
 }
 
+// Each picture is looked up in the index and in the listings, which is
+// mostly waiting on memory: the cores share the pictures, and their entries
+// still come in catalogue order.
 void plan(Gallery &gallery, const CatalogueBuild &build)
 {
+    struct Planned {
+        GalleryEntry entry;
+        bool upToDate = false;
+    };
     const PictureCatalogue &catalogue = build.catalogue;
-    gallery.entries.reserve(catalogue.count());
-    for (qint64 i = 0; i < catalogue.count(); ++i) {
-        const Class1 &record = catalogue.at(i);
+    const auto planOne = [&gallery, &build](qsizetype i) {
+        const Class1 &record = build.catalogue.at(i);
         const QSize shown(record.imLargeur - 2 * holderBorder, record.imHauteur - 2 * holderBorder);
         const auto known = gallery.loaded.records.constFind(record.FileName);
-        if (known != gallery.loaded.records.cend() && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName), shown,
-                                                                            build.converted.contains(record.FileName))) {
-            gallery.entries.append(entryOf(record, shown, *known));
-        } else {
-            gallery.entries.append(entryOf(record, shown, {}));
-            gallery.jobs.append({record.FileName});
-        }
-    }
+        if (known != gallery.loaded.records.cend()
+            && isUpToDate(gallery, record.FileName, *known, build.stamps.value(record.FileName), shown,
+                          build.converted.contains(record.FileName)))
+            return Planned{entryOf(record, shown, *known), true};
+        return Planned{entryOf(record, shown, {}), false};
+    };
+    gallery.entries.reserve(catalogue.count());
+    OrderedWork<Planned>::run(catalogue.count(), planOne, [&gallery](qsizetype, Planned &&planned) {
+        if (!planned.upToDate)
+            gallery.jobs.append({planned.entry.name});
+        gallery.entries.append(std::move(planned.entry));
+        return true;
+    }, 1024);
 }
 
 void take(Gallery &gallery, const AlbumMade &made, QList<SkippedFile> &skipped)
@@ -229,7 +260,16 @@ void take(Gallery &gallery, const AlbumMade &made, QList<SkippedFile> &skipped)
         entry.large = it->large;
         entry.web = it->web;
         entry.facts = it->facts;
+        entry.pageDigest = 0;
         gallery.index.records.insert(entry.name, *it);
+        // Made anew under the names they had: they stay.
+        const QString stem = fileStem(entry.name);
+        gallery.small.mark(stem, jpg);
+        gallery.large.mark(stem, jpg);
+        if (entry.web.isValid())
+            gallery.web.mark(stem, jpg);
+        if (const QLatin1StringView copy = copySuffixOf(entry.facts->clipCopy); !copy.isEmpty())
+            gallery.web.mark(stem, copy);
     }
     for (const SkippedFile &file : made.skipped)
         gallery.index.records.remove(file.name);
@@ -289,18 +329,34 @@ QString folderTitle(const QString &folder)
     return name.isEmpty() ? QDir::toNativeSeparators(folder) : name;
 }
 
-// Every picture's page, written only where what it shows changed: a digest of
-// its inputs when last written stands in for making it and reading it back.
-GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
-                                 const AlbumPlace &album, RunNotices &notices, const std::atomic<bool> *cancel)
+/** Pages staged in a batch, not yet in place: what came of it, for the caller to report. */
+struct Staged {
+    RunOutcome outcome = RunOutcome::Completed;
+    QString error;                   // when failed: the reason, naming the file
+    QHash<QString, quint64> written; // picture pages: each staged page's digest, by picture
+    qint64 pages = 0;                // index pages: how many
+};
+
+Staged stagingFailed(RunOutcome outcome, const QString &error = {})
 {
-    PageBatch batch(gallery.album.pages);
-    QHash<QString, quint64> written;
+    Staged staged;
+    staged.outcome = outcome;
+    staged.error = error;
+    return staged;
+}
+
+// Every picture's page, staged only where what it shows changed: a digest of
+// its inputs when last written stands in for making it and reading it back.
+// Reports nothing itself, so that it may run beside the index pages.
+Staged stagePicturePages(Gallery &gallery, PageBatch &batch, const QList<GalleryEntry> &shown, const QString &title,
+                         int pageSize, const AlbumPlace &album, const std::atomic<bool> *cancel)
+{
+    Staged staged;
     // What each page shows of its neighbours is worked out once a picture, as the window moves on.
     QString beforeImage, image = shown.isEmpty() ? QString() : shownImage(shown.first());
     for (qsizetype i = 0; i < shown.size(); ++i) {
         if (cancel && cancel->load())
-            return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
+            return stagingFailed(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
         const GalleryEntry &entry = shown.at(i);
         const GalleryEntry *before = i > 0 ? &shown.at(i - 1) : nullptr;
         const GalleryEntry *after = i + 1 < shown.size() ? &shown.at(i + 1) : nullptr;
@@ -309,45 +365,50 @@ GalleryOutcome writePicturePages(Gallery &gallery, const QList<GalleryEntry> &sh
                           after ? after->name : QString(), beforeImage, afterImage, album.enclosing};
         beforeImage = std::exchange(image, std::move(afterImage));
         const quint64 digest = picturePageKey(title, entry, place);
-        const QString name = pageName(entry.name);
-        const auto known = gallery.index.records.constFind(entry.name);
-        if (known != gallery.index.records.cend() && known->page == digest && gallery.pages.contains(fileStem(entry.name), htm))
+        // The page there is marked as shown, whether it stays or is written again.
+        const qsizetype there = gallery.pages.find(fileStem(entry.name), htm);
+        if (there >= 0)
+            gallery.pages.markAt(there);
+        if (entry.pageDigest == digest && there >= 0)
             continue;
-        if (QString error = batch.stage(name, picturePage(title, entry, place)); !error.isEmpty()) {
-            notices.failed(error);
-            return outcomeOf(RunOutcome::Failed);
-        }
-        written.insert(entry.name, digest);
+        if (QString error = batch.stage(pageName(entry.name), picturePage(title, entry, place)); !error.isEmpty())
+            return stagingFailed(RunOutcome::Failed, error);
+        staged.written.insert(entry.name, digest);
     }
-    if (QString error = batch.commit(); !error.isEmpty()) {
-        notices.failed(error);
-        return outcomeOf(RunOutcome::Failed);
-    }
-    for (auto it = written.begin(); it != written.end(); ++it)
-        gallery.index.records[it.key()].page = it.value();
-    return {};
+    return staged;
 }
 
-GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
-                               int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
+// Sub-albums and pictures are cards alike, the sub-albums first: a thousand
+// sub-folders fill pages as a thousand pictures do. Reports nothing itself.
+Staged stageIndexPages(PageBatch &batch, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
+                       const AlbumPlace &place, const std::atomic<bool> *cancel)
 {
-    // Sub-albums and pictures are cards alike, the sub-albums first: a
-    // thousand sub-folders fill pages as a thousand pictures do.
     const qint64 albums = place.subAlbums.size();
     const qint64 pages = (albums + shown.size() + pageSize - 1) / pageSize;
-    PageBatch batch(folder);
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
-            return outcomeOf(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
+            return stagingFailed(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
         const qint64 first = (page - 1) * pageSize;
         const AlbumPlace here{place.enclosing, place.subAlbums.mid(std::min(first, albums), pageSize)};
         const qint64 pictures = pageSize - here.subAlbums.size();
         const QByteArray text = GalleryPage::page(title, shown.mid(std::max<qint64>(first - albums, 0), pictures), page, pages, here);
-        if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty()) {
-            batch.commit(); // the pages before the one refused are whole: put them in place
-            notices.failed(error);
-            return outcomeOf(RunOutcome::Failed);
-        }
+        if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty())
+            return stagingFailed(RunOutcome::Failed, error);
+    }
+    Staged staged;
+    staged.pages = pages;
+    return staged;
+}
+
+// Puts the staged index pages in place and tells what came of it.
+GalleryOutcome commitIndexPages(PageBatch &batch, const Staged &staged, const QList<GalleryEntry> &shown, RunNotices &notices)
+{
+    if (staged.outcome == RunOutcome::Cancelled)
+        return outcomeOf(RunOutcome::Cancelled);
+    if (staged.outcome == RunOutcome::Failed) {
+        batch.commit(); // the pages before the one refused are whole: put them in place
+        notices.failed(staged.error);
+        return outcomeOf(RunOutcome::Failed);
     }
     // Once they are all staged the pages are put in place whatever comes:
     // a chain half old and half new would lead a reader astray.
@@ -356,11 +417,41 @@ GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEn
         return outcomeOf(RunOutcome::Failed);
     }
     GalleryOutcome done = outcomeOf(RunOutcome::Completed);
-    done.pages = pages;
+    done.pages = staged.pages;
     done.pictures = shown.size();
     if (!shown.isEmpty())
         done.first = shown.first();
     return done;
+}
+
+GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
+                               int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    PageBatch batch(folder);
+    return commitIndexPages(batch, stageIndexPages(batch, shown, title, pageSize, place, cancel), shown, notices);
+}
+
+// The picture pages and the index pages, each made on a core of its own (the
+// one reads nothing of the other), then put in place in that order: an index
+// page never leads to a picture page that is not there yet.
+GalleryOutcome writePages(Gallery &gallery, const FolderHandle &folder, const QList<GalleryEntry> &shown, const QString &title,
+                          int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
+{
+    PageBatch picturePages(gallery.album.pages), indexPages(folder);
+    Staged pictures, index;
+    {
+        std::jthread helper([&] { pictures = stagePicturePages(gallery, picturePages, shown, title, pageSize, place, cancel); });
+        index = stageIndexPages(indexPages, shown, title, pageSize, place, cancel);
+    }
+    if (pictures.outcome == RunOutcome::Cancelled)
+        return outcomeOf(RunOutcome::Cancelled);
+    if (pictures.outcome == RunOutcome::Failed)
+        return failed(notices, pictures.error);
+    if (QString error = picturePages.commit(); !error.isEmpty())
+        return failed(notices, error);
+    for (auto it = pictures.written.begin(); it != pictures.written.end(); ++it)
+        gallery.index.records[it.key()].page = it.value();
+    return commitIndexPages(indexPages, index, shown, notices);
 }
 
 // The stem of a name a run gives a picture's file (a picture's name, or a
@@ -381,30 +472,11 @@ QString albumFileStem(const QString &name, QLatin1StringView suffix)
 // album's own folders, that no shown picture has (a file of any other name
 // is not the album's, and stays); the images, copies and pages of pictures
 // gone, copies no longer shown, images of pictures whose images could not
-// be made. Each shown picture marks its files in the listings; only the
-// names left unmarked are made into text and looked at.
-Leftovers leftoversOf(Gallery &gallery, const QList<GalleryEntry> &shown)
+// be made. A picture's files were marked in the listings as they were found
+// whole or made, its page as it was written or kept; only the names left
+// unmarked are made into text and looked at.
+Leftovers leftoversOf(const Gallery &gallery)
 {
-    for (const GalleryEntry &entry : shown) {
-        const QString stem = fileStem(entry.name);
-        gallery.small.mark(stem, jpg);
-        gallery.large.mark(stem, jpg);
-        if (entry.web.isValid()) // a copy of the picture, or a clip's poster, is shown
-            gallery.web.mark(stem, jpg);
-        if (const QLatin1StringView copy = copySuffixOf(entry.facts->clipCopy); !copy.isEmpty())
-            gallery.web.mark(stem, copy);
-        gallery.pages.mark(stem, htm);
-        // A Live Photo's motion has no page of its own; its images stay with
-        // its copy, so a re-run finds it whole.
-        if (!entry.motion.isEmpty()) {
-            const QString motion = fileStem(entry.motion);
-            gallery.small.mark(motion, jpg);
-            gallery.large.mark(motion, jpg);
-            gallery.web.mark(motion, jpg);
-            if (const QLatin1StringView copy = copySuffixOf(entry.motionCopy); !copy.isEmpty())
-                gallery.web.mark(motion, copy);
-        }
-    }
     const auto unshown = [](const FolderNames &listing, std::initializer_list<QLatin1StringView> suffixes) {
         QStringList names;
         for (const QString &name : listing.unmarked()) {
@@ -462,12 +534,6 @@ GalleryOutcome finish(const FolderHandle &folder, GalleryOutcome &outcome, Remov
     now.pages = std::exchange(outcome.leftovers.pages, {});
     removeLeftovers(folder, now);
     return outcome;
-}
-
-GalleryOutcome failed(RunNotices &notices, const QString &message)
-{
-    notices.failed(message);
-    return outcomeOf(RunOutcome::Failed);
 }
 
 // Makes what is new or changed; the images are flushed before the index
@@ -570,15 +636,22 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     if (!gallery.album.error.isEmpty())
         return failed(notices, gallery.album.error);
     clearOldThumbnails(folder);
-    gallery.small = listAndClear(gallery.album.images.small);
-    gallery.large = listAndClear(gallery.album.images.large);
-    gallery.web = listAndClear(gallery.album.images.web);
-    gallery.pages = listAndClear(gallery.album.pages);
-    listAndClear(gallery.album.root);
-    gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes, [&build](const QString &name) {
-        const auto held = build.stamps.constFind(name);
-        return held == build.stamps.cend() ? QString() : held.key();
-    }, build.catalogue.count());
+    {
+        // The album's folders are listed while its index is read: each is a
+        // pass over as many names as there are pictures, and neither needs
+        // the other. The index is read here; the listings take the other core.
+        std::jthread lister([&gallery] {
+            gallery.small = listAndClear(gallery.album.images.small);
+            gallery.large = listAndClear(gallery.album.images.large);
+            gallery.web = listAndClear(gallery.album.images.web);
+            gallery.pages = listAndClear(gallery.album.pages);
+            listAndClear(gallery.album.root);
+        });
+        gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes, [&build](const QString &name) {
+            const auto held = build.stamps.constFind(name);
+            return held == build.stamps.cend() ? QString() : held.key();
+        }, build.catalogue.count());
+    }
     gallery.index = gallery.loaded;
     plan(gallery, build);
     build.catalogue = {}; // its records are the entries now
@@ -590,14 +663,9 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     pairLivePhotos(gallery.entries);
     QList<GalleryEntry> shown = ordered(std::move(gallery.entries), options.order, build.stamps);
     const QString title = folderTitle(folder.path());
-    if (const GalleryOutcome pages = writePicturePages(gallery, shown, title, pageSize, place, notices, cancel);
-        pages.outcome != RunOutcome::Completed) {
-        saveIndex(gallery);
-        return pages;
-    }
-    GalleryOutcome written = writeIndexPages(folder, shown, title, pageSize, place, notices, cancel);
+    GalleryOutcome written = writePages(gallery, folder, shown, title, pageSize, place, notices, cancel);
     if (written.outcome == RunOutcome::Completed) {
-        written.leftovers = leftoversOf(gallery, shown);
+        written.leftovers = leftoversOf(gallery);
         written.leftovers.indexPages = deadIndexPages(folder, build.existingPages, written.pages);
     }
     if (const QString error = saveIndex(gallery); !error.isEmpty() && written.outcome == RunOutcome::Completed)

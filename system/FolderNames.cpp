@@ -52,7 +52,7 @@ FolderNames FolderNames::list(const FolderHandle &folder, const std::function<bo
     names.m_bytes.squeeze();
     names.m_starts.shrink_to_fit();
     names.buildTable();
-    names.m_marked.assign(names.m_starts.size(), false);
+    names.m_marked.assign(names.m_starts.size(), 0);
     return names;
 }
 
@@ -107,7 +107,7 @@ bool FolderNames::mark(QStringView stem, QLatin1StringView suffix)
     const qsizetype index = find(stem, suffix);
     if (index < 0)
         return false;
-    m_marked[std::size_t(index)] = true;
+    markAt(index);
     return true;
 }
 

@@ -26,8 +26,14 @@ public:
      */
     static FolderNames list(const FolderHandle &folder, const std::function<bool(QByteArrayView)> &setAside = {});
 
+    /** Returns where the name stem followed by suffix is among the folder's regular files, or -1. */
+    qsizetype find(QStringView stem, QLatin1StringView suffix) const;
+
     /** Returns true when the folder held a regular file named stem followed by suffix. */
     bool contains(QStringView stem, QLatin1StringView suffix) const { return find(stem, suffix) >= 0; }
+
+    /** Marks the name at index, as find() gave it. Threads may mark different names at once. */
+    void markAt(qsizetype index) { m_marked[std::size_t(index)] = 1; }
 
     /** As contains(), and marks the name when there is one. */
     bool mark(QStringView stem, QLatin1StringView suffix);
@@ -44,11 +50,10 @@ private:
     void add(QByteArrayView name);
     void buildTable();
     QByteArrayView nameAt(std::size_t index) const;
-    qsizetype find(QStringView stem, QLatin1StringView suffix) const;
 
     QByteArray m_bytes;                 // every name, one after another
     std::vector<quint32> m_starts;      // where each name starts in m_bytes; it ends where the next starts
     std::vector<quint32> m_table;       // open addressing: a name's index + 1, or 0 for a free slot
-    std::vector<bool> m_marked;
+    std::vector<quint8> m_marked; // a byte each, not a bit: marks set from several threads never share one
     QStringList m_setAside;
 };

@@ -19,6 +19,8 @@
 #include <chrono>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using FileMap = QMap<QString, QByteArray>;
@@ -196,6 +198,36 @@ private slots:
         QCOMPARE(whole.keys(), clean.keys());
         checkWholeThumbnails(whole, clean, QStringLiteral("the run with room again"));
         QCOMPARE(PageFiles::pages(dir.path()).size(), 2);
+    }
+
+    // The picture pages and the index pages are made side by side, but put
+    // in place in turn: when a picture page cannot be, no index page is
+    // touched, one failure names the page, and no temporary stays.
+    void aPicturePageRefusedLeavesTheIndexPagesAsTheyWere()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(writePictures(dir.path(), 9, 40));
+        PageFiles::Recorder first;
+        QCOMPARE(galleryRun(dir.path(), first), RunOutcome::Completed);
+        const FileMap pagesBefore = PageFiles::pages(dir.path());
+        QCOMPARE(pagesBefore.size(), 2);
+        // A picture grown: its card and its page change. Where its page
+        // goes stands a folder, which no page can replace.
+        const QString changed = QStringLiteral("photo004.jpg");
+        QVERIFY(TestPictures::writeFile(QDir(dir.path()).filePath(changed), TestPictures::jpeg(90, 60)));
+        const QString page = QDir(dir.path()).filePath(thumbnails + QStringLiteral("/pages/") + changed + QStringLiteral(".htm"));
+        QVERIFY(QFile::remove(page));
+        QVERIFY(QDir().mkpath(page + QStringLiteral("/kept")));
+
+        PageFiles::Recorder notices;
+        QCOMPARE(galleryRun(dir.path(), notices), RunOutcome::Failed);
+        QCOMPARE(notices.failures.size(), 1);
+        QVERIFY2(notices.failures.first().contains(changed + QStringLiteral(".htm")), qPrintable(notices.failures.first()));
+        QCOMPARE(PageFiles::pages(dir.path()), pagesBefore);
+        const QStringList left = QDir(dir.path()).entryList(QDir::Files);
+        QVERIFY2(std::none_of(left.cbegin(), left.cend(), [](const QString &name) { return name.startsWith(u"index"_s) && !name.endsWith(u".htm"_s); }),
+                 qPrintable(left.join(u' ')));
     }
 };
 

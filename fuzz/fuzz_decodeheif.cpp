@@ -5,7 +5,7 @@
 // both; what was reserved is never more than the budget; the image is the
 // size the header promised; nothing crashes or reads out of bounds.
 #include "Require.h"
-#include "formats/HeifDecoding.h"
+#include "formats/HeifLibrary.h"
 #include "formats/PictureMeasure.h"
 
 #include <QBuffer>
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QBuffer buffer(&bytes);
     REQUIRE(buffer.open(QIODevice::ReadOnly));
     DeviceBytes source(buffer);
-    const HeifHeader header = readHeifHeader(source, workingBytes);
+    const HeifHeader header = readHeifHeaderWithLibheif(source, workingBytes);
     REQUIRE(!header.problem.isEmpty()
             || (!header.displayed.isEmpty() && header.decodeBytes > 0 && header.decodeBytes <= workingBytes));
     if (!header.problem.isEmpty()) {
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     HeifLimits limits;
     limits.workingBytes = workingBytes;
     limits.reserve = [&reserved](qint64 taken) { reserved += taken; return reserved <= workingBytes; };
-    const HeifDecoded decoded = decodeHeif(source, limits);
+    const HeifDecoded decoded = decodeHeifWithLibheif(source, limits);
     REQUIRE(reserved <= workingBytes);
     REQUIRE(decoded.reserved == 0 || decoded.reserved == reserved);
     if (decoded.image.isNull()) {

@@ -7,6 +7,7 @@
 #include "formats/PictureHeader.h"
 #include "generation/GenerationRun.h"
 #include "preview/PictureDecoding.h"
+#include "support/ClipFiles.h"
 #include "support/HeifFiles.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
@@ -121,6 +122,31 @@ private slots:
     }
 
     void cleanup() { m_temp.reset(); }
+
+    // A copy of the program with neither module beside it, nor where it is
+    // installed, still makes the album of the rest: each photo and clip is
+    // skipped with a reason naming the module it needs.
+    void withoutItsModulesPhotosAndClipsAreSkippedByName()
+    {
+        const QString program = path(QStringLiteral("bin/vimbrel"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("bin"))) && QDir().mkpath(path(QStringLiteral("pics"))));
+        QVERIFY(QFile::copy(qEnvironmentVariable("VIMBREL_BINARY"), program));
+        const QImage picture = TestPictures::quadrants(QSize(64, 48));
+        QVERIFY(TestPictures::writeFile(path(QStringLiteral("pics/photo.heic")), makeHeif(picture)));
+        QVERIFY(TestPictures::writeFile(path(QStringLiteral("pics/still.jpg")), TestPictures::jpeg(64, 48)));
+        const QString clipError = ClipFiles::makeClip(path(QStringLiteral("pics/clip.mp4")), picture, 1,
+                                                      {QStringLiteral("-c:v"), QStringLiteral("libx264")});
+        QVERIFY2(clipError.isEmpty(), qPrintable(clipError));
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(program, {QStringLiteral("--generate"), path(QStringLiteral("pics")), QStringLiteral("--gallery")});
+        QVERIFY(run.waitForFinished(60000));
+        const QString said = QString::fromUtf8(run.readAll());
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY2(said.contains(QLatin1String("libvimbrel-heif")) && said.contains(QLatin1String("libvimbrel-clips")), qPrintable(said));
+        const QByteArray page = TestPictures::readFile(path(QStringLiteral("pics/index1.htm")));
+        QVERIFY(page.contains("still.jpg") && !page.contains("photo.heic") && !page.contains("clip.mp4"));
+    }
 
     // Each photo as Safari shows it: the file's own turn, mirror and tiles,
     // in the copy and the thumbnails, and in the preview.

@@ -51,7 +51,8 @@ desktop=$share/applications/$id.desktop
 metainfo=$share/metainfo/$id.metainfo.xml
 manpage=$share/man/man1/vimbrel.1.gz
 for file in usr/bin/vimbrel "usr/share/applications/$id.desktop" "usr/share/metainfo/$id.metainfo.xml" \
-            usr/share/man/man1/vimbrel.1.gz usr/share/doc/vimbrel/copyright usr/share/doc/vimbrel/changelog.gz; do
+            usr/share/man/man1/vimbrel.1.gz usr/share/doc/vimbrel/copyright usr/share/doc/vimbrel/changelog.gz \
+            usr/lib/vimbrel/modules/libvimbrel-clips.so usr/lib/vimbrel/modules/libvimbrel-heif.so; do
     [ -f "$work/root/$file" ] || fail "$file is not in the package"
 done
 for size in 16 32 48 64 128 256; do

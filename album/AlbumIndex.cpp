@@ -1,5 +1,6 @@
 #include "AlbumIndex.h"
 
+#include "common/OrderedWork.h"
 #include "system/PictureFolder.h"
 
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -177,16 +179,38 @@ bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
 
 // A record is kept only for a picture the folder holds: the name is read
 // first, and the rest only when it matters.
-void takeLine(AlbumIndex &index, QByteArrayView text, bool sameSizes, const std::function<QString(const QString &)> &held)
+// A line read: the record of a picture the folder holds, keyed by the
+// folder's own copy of its name; a null name for a line left out.
+struct ReadLine {
+    QString name;
+    AlbumRecord record;
+};
+
+// The name is read first, and the rest only when it matters.
+ReadLine readRecordLine(QByteArrayView text, bool sameSizes, const std::function<QString(const QString &)> &held)
 {
     const qsizetype tab = text.indexOf('\t');
     const QString written = tab > 0 ? unescapedText(text.first(tab)) : QString();
-    const QString name = isPlainName(written) ? held(written) : QString();
-    AlbumRecord record;
-    if (!name.isNull() && readLine(text, sameSizes, record))
-        index.records.insert(name, record);
-    else
-        index.skipped = true;
+    ReadLine line{isPlainName(written) ? held(written) : QString(), {}};
+    if (!line.name.isNull() && !readLine(text, sameSizes, line.record))
+        line.name = QString();
+    return line;
+}
+
+// The lines of a part of the file read on every core (each is mostly
+// waiting on memory, for the name's lookup), and kept in the file's order.
+void takeLines(AlbumIndex &index, const std::vector<QByteArrayView> &lines, bool sameSizes,
+               const std::function<QString(const QString &)> &held)
+{
+    OrderedWork<ReadLine>::run(qsizetype(lines.size()),
+        [&](qsizetype i) { return readRecordLine(lines[std::size_t(i)], sameSizes, held); },
+        [&index](qsizetype, ReadLine &&line) {
+            if (line.name.isNull())
+                index.skipped = true;
+            else
+                index.records.insert(line.name, line.record);
+            return true;
+        }, 512);
 }
 
 } // namespace
@@ -209,6 +233,7 @@ AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &s
         bytes.truncate(kept + std::max<qint64>(got, 0));
         const bool atEnd = got <= 0;
         qsizetype at = 0;
+        std::vector<QByteArrayView> lines;
         for (qsizetype end; (end = bytes.indexOf('\n', at)) >= 0 || (atEnd && at < bytes.size()); at = end + 1) {
             if (end < 0)
                 end = bytes.size();
@@ -220,10 +245,11 @@ AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &s
                 sameSizes = text == sizesLine(sizes);
                 first = false;
             } else {
-                takeLine(index, text, sameSizes, held);
+                lines.push_back(text);
             }
             skipping = false;
         }
+        takeLines(index, lines, sameSizes, held);
         bytes.remove(0, std::min(at, bytes.size()));
         if (atEnd)
             return index;

@@ -45,7 +45,7 @@ public:
      * sizes are kept with no stamp: their images are made again. held
      * gives the folder's own copy of a picture's name, or a null text for a
      * picture it does not hold: the records are keyed by the folder's copy,
-     * so no name is held twice.
+     * so no name is held twice. held is called from several threads at once.
      */
     static AlbumIndex load(const FolderHandle &albumFolder, const AlbumSizes &sizes,
                            const std::function<QString(const QString &)> &held, qint64 pictures);

@@ -613,9 +613,77 @@ void removeLeftovers(const FolderHandle &folder, const Leftovers &leftovers)
     }
 }
 
+AlbumListing::AlbumListing(const FolderHandle &folder)
+    : m_thread([this, &folder] {
+        if (albumFolderState(folder) != AlbumFolderState::Ours)
+            return; // a folder of the user's is never looked into here
+        const FolderHandle root = folder.subFolder(albumFolder, false);
+        const auto listOf = [&root](const QString &name) {
+            const FolderHandle sub = root.subFolder(name, false);
+            return sub.isOpen() ? FolderNames::list(sub, isTemporary) : FolderNames();
+        };
+        small = listOf(smallFolder);
+        large = listOf(largeFolder);
+        web = listOf(webFolder);
+        pages = listOf(pagesFolder);
+        this->root = FolderNames::list(root, isTemporary);
+        m_listed = true;
+    })
+{
+}
+
+bool AlbumListing::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_listed;
+}
+
+namespace {
+
+// Takes what listed holds (its temporaries removed now), or lists the album's
+// folders afresh while the index is read.
+void listAndLoad(Gallery &gallery, CatalogueBuild &build, AlbumListing *listed)
+{
+    const auto load = [&gallery, &build] {
+        gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes, [&build](const QString &name) {
+            const auto held = build.stamps.constFind(name);
+            return held == build.stamps.cend() ? QString() : held.key();
+        }, build.catalogue.count());
+    };
+    if (listed && listed->wait()) {
+        const std::pair<FolderNames *, const FolderHandle *> taken[] = {
+            {&gallery.small, &gallery.album.images.small}, {&gallery.large, &gallery.album.images.large},
+            {&gallery.web, &gallery.album.images.web}, {&gallery.pages, &gallery.album.pages}};
+        FolderNames *from[] = {&listed->small, &listed->large, &listed->web, &listed->pages};
+        for (std::size_t i = 0; i < std::size(taken); ++i) {
+            *taken[i].first = std::move(*from[i]);
+            for (const QString &temporary : taken[i].first->setAside())
+                taken[i].second->removeFile(temporary); // one that cannot go now is cleared by a later run
+        }
+        for (const QString &temporary : listed->root.setAside())
+            gallery.album.root.removeFile(temporary);
+        load();
+        return;
+    }
+    // The album's folders are listed while its index is read: each is a
+    // pass over as many names as there are pictures, and neither needs the
+    // other. The index is read here; the listings take the other core.
+    std::jthread lister([&gallery] {
+        gallery.small = listAndClear(gallery.album.images.small);
+        gallery.large = listAndClear(gallery.album.images.large);
+        gallery.web = listAndClear(gallery.album.images.web);
+        gallery.pages = listAndClear(gallery.album.pages);
+        listAndClear(gallery.album.root);
+    });
+    load();
+}
+
+} // namespace
+
 GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
                           const std::atomic<bool> *cancel, const PageOptions &options, const GalleryPage::AlbumPlace &place,
-                          Removal removal)
+                          Removal removal, AlbumListing *listed)
 {
     const int pageSize = std::max(1, options.galleryPageSize);
     const AlbumFolderState state = albumFolderState(folder);
@@ -636,22 +704,7 @@ GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, Run
     if (!gallery.album.error.isEmpty())
         return failed(notices, gallery.album.error);
     clearOldThumbnails(folder);
-    {
-        // The album's folders are listed while its index is read: each is a
-        // pass over as many names as there are pictures, and neither needs
-        // the other. The index is read here; the listings take the other core.
-        std::jthread lister([&gallery] {
-            gallery.small = listAndClear(gallery.album.images.small);
-            gallery.large = listAndClear(gallery.album.images.large);
-            gallery.web = listAndClear(gallery.album.images.web);
-            gallery.pages = listAndClear(gallery.album.pages);
-            listAndClear(gallery.album.root);
-        });
-        gallery.loaded = AlbumIndex::load(gallery.album.root, gallery.sizes, [&build](const QString &name) {
-            const auto held = build.stamps.constFind(name);
-            return held == build.stamps.cend() ? QString() : held.key();
-        }, build.catalogue.count());
-    }
+    listAndLoad(gallery, build, listed);
     gallery.index = gallery.loaded;
     plan(gallery, build);
     build.catalogue = {}; // its records are the entries now

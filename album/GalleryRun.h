@@ -4,6 +4,9 @@
 #include "catalogue/GetGif.h"
 #include "common/PageOptions.h"
 #include "common/RunNotices.h"
+#include "system/FolderNames.h"
+
+#include <thread>
 
 class FolderHandle;
 
@@ -42,10 +45,34 @@ struct GalleryOutcome {
     qint64 pictures = 0; // pictures on them
     GalleryEntry first;  // the first of them, when there is one: the album's cover
 };
+/**
+ * The listings of the album folders of folder, made on a thread of their own
+ * from when it is made, before the pictures are measured: a pass over as
+ * many names as there are pictures, while a core is idle. Lists nothing and
+ * touches nothing when folder holds no album folder this program made.
+ * folder must outlive it; it waits for its thread when destroyed.
+ */
+class AlbumListing
+{
+public:
+    explicit AlbumListing(const FolderHandle &folder);
+
+    /** Waits for the listings; returns false when there was no album of ours to list. */
+    bool wait();
+
+    FolderNames small, large, web, pages, root;
+
+private:
+    bool m_listed = false;
+    std::jthread m_thread; // last: stopped and joined before the listings go
+};
+
 enum class Removal { Now, Later };
+/** listed, when given, holds the album folders' listings, begun before the catalogue was built. */
 GalleryOutcome runGallery(const FolderHandle &folder, CatalogueBuild &build, RunNotices &notices,
                           const std::atomic<bool> *cancel, const PageOptions &options,
-                          const GalleryPage::AlbumPlace &place = {}, Removal removal = Removal::Now);
+                          const GalleryPage::AlbumPlace &place = {}, Removal removal = Removal::Now,
+                          AlbumListing *listed = nullptr);
 
 /** Removes what leftovers names from the album of folder; what cannot go now, a later run removes. */
 void removeLeftovers(const FolderHandle &folder, const Leftovers &leftovers);

@@ -3,6 +3,8 @@
 #include "album/AlbumTree.h"
 #include "album/GalleryRun.h"
 #include "catalogue/GetGif.h"
+
+#include <optional>
 #include "classic/OlderPages.h"
 #include "classic/PageFormat.h"
 #include "classic/WriteIndexPage.h"
@@ -49,6 +51,10 @@ RunOutcome runGeneration(const QString &path, RunNotices &notices, SettingsStore
     }
     if (options.style == PageStyle::Gallery && options.recursive)
         return runAlbumTree(folder, notices, settings, cancel, options);
+    // An album's own folders are listed while the pictures are listed and measured.
+    std::optional<AlbumListing> albumListing;
+    if (options.style == PageStyle::Gallery)
+        albumListing.emplace(folder);
     CatalogueBuild build = GetGif(folder, notices, settings, cancel,
                                   options.style == PageStyle::Gallery ? Candidates::Album : Candidates::Classic);
     if (build.cancelled)
@@ -60,7 +66,7 @@ RunOutcome runGeneration(const QString &path, RunNotices &notices, SettingsStore
     removePageTemporaries(folder, build.pageTemporaries);
     notices.writingPages();
     if (options.style == PageStyle::Gallery) {
-        const GalleryOutcome gallery = runGallery(folder, build, notices, cancel, options);
+        const GalleryOutcome gallery = runGallery(folder, build, notices, cancel, options, {}, Removal::Now, &*albumListing);
         return gallery.outcome == RunOutcome::Completed ? completed(build, gallery.pages, notices) : gallery.outcome;
     }
     const bool anyPicture = !build.catalogue.isEmpty();

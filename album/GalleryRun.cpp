@@ -614,7 +614,12 @@ void removeLeftovers(const FolderHandle &folder, const Leftovers &leftovers)
 }
 
 AlbumListing::AlbumListing(const FolderHandle &folder)
-    : m_thread([this, &folder] {
+{
+    // Beside the measuring only when file handles are plenty: with few, the
+    // pictures need every one, and the album's folders are listed after.
+    if (!haveSpareFileHandles(32))
+        return;
+    m_thread = std::jthread([this, &folder] {
         if (albumFolderState(folder) != AlbumFolderState::Ours)
             return; // a folder of the user's is never looked into here
         const FolderHandle root = folder.subFolder(albumFolder, false);
@@ -628,8 +633,7 @@ AlbumListing::AlbumListing(const FolderHandle &folder)
         pages = listOf(pagesFolder);
         this->root = FolderNames::list(root, isTemporary);
         m_listed = true;
-    })
-{
+    });
 }
 
 bool AlbumListing::wait()

@@ -124,6 +124,9 @@ private slots:
         QTest::newRow("shorter first") << "a.jpg" << "a1.jpg";
         QTest::newRow("longer number, larger") << "x99999999999999999999.jpg" << "x100000000000000000000.jpg";
         QTest::newRow("same letters, case breaks the tie") << "A.jpg" << "a.jpg";
+        QTest::newRow("case folded outside ASCII") << QStringLiteral("\u00E9clair.jpg") << QStringLiteral("\u00C9clairs.jpg");
+        QTest::newRow("digits outside ASCII") << QStringLiteral("p\u0662.jpg") << QStringLiteral("p\u0661\u0660.jpg");
+        QTest::newRow("a number every other character") << "1.2.3.4.5.6.7.8.9" << "1.2.3.4.5.6.7.8.10";
     }
 
     void naturalOrder()

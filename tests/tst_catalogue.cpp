@@ -5,6 +5,8 @@
 #include "common/SettingsStore.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
+#include "system/FolderHandle.h"
+#include "system/FolderNames.h"
 #include "system/NativeName.h"
 
 #include <QDir>
@@ -281,6 +283,40 @@ private slots:
 #else
         QSKIP("File names are always Unicode here.");
 #endif
+    }
+
+    // A folder's names held as bytes: each found from its text whatever it
+    // holds, exactly; a folder is no name; a name set aside is not among
+    // them; what is never marked comes back. Many names, so the table probes.
+    void folderNamesFindMarkAndGiveBack()
+    {
+        for (int i = 0; i < 1000; ++i)
+            put(QStringLiteral("f%1.jpg").arg(i), QByteArray());
+        put(u"\u00E9t\u00E9.jpg"_s, QByteArray());
+        put(u"p1.jpg.Ab12Cd"_s, QByteArray());
+        QVERIFY(QDir(folder()).mkdir(u"folder.jpg"_s));
+#ifdef Q_OS_UNIX
+        const QByteArray raw = QFile::encodeName(folder()) + "/bad\xff.jpg";
+        std::FILE *file = std::fopen(raw.constData(), "wb");
+        QVERIFY(file);
+        std::fclose(file);
+        const QString bad = NativeName::decode("bad\xff");
+#endif
+        FolderNames names = FolderNames::list(FolderHandle::open(folder()),
+                                              [](QByteArrayView name) { return name.endsWith(".Ab12Cd"); });
+#ifdef Q_OS_UNIX
+        std::remove(raw.constData()); // Qt cannot name it, so the folder's clean-up could not either
+        QVERIFY(names.mark(bad, QLatin1StringView(".jpg")));
+#endif
+        QCOMPARE(names.setAside(), QStringList{u"p1.jpg.Ab12Cd"_s});
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(names.mark(QStringLiteral("f%1").arg(i), QLatin1StringView(".jpg")));
+        QVERIFY(!names.contains(u"f1000"_s, QLatin1StringView(".jpg")));
+        QVERIFY(!names.contains(u"F1"_s, QLatin1StringView(".jpg"))); // exactly, not by case
+        QVERIFY(!names.contains(u"folder"_s, QLatin1StringView(".jpg")));
+        QVERIFY(!names.contains(u"f1"_s, QLatin1StringView(".jp")));
+        QVERIFY(names.contains(u"\u00E9t\u00E9"_s, QLatin1StringView(".jpg")));
+        QCOMPARE(names.unmarked(), QStringList{u"\u00E9t\u00E9.jpg"_s});
     }
 
     // Batches come in name order, none larger than asked, and together make the whole listing.

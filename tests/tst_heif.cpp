@@ -123,6 +123,39 @@ private slots:
 
     void cleanup() { m_temp.reset(); }
 
+    // libheif and its codecs, and FFmpeg's libraries, are loaded only when a
+    // photo or a clip needs them: the system's loader tells which it loaded.
+    void modulesAreLoadedOnlyWhenMet_data()
+    {
+        QTest::addColumn<QStringList>("style");
+        QTest::addColumn<bool>("photo");
+        QTest::addColumn<bool>("heifLoaded");
+        QTest::newRow("classic, a photo beside") << QStringList() << true << false;
+        QTest::newRow("gallery without a photo") << QStringList{QStringLiteral("--gallery")} << false << false;
+        QTest::newRow("gallery with a photo") << QStringList{QStringLiteral("--gallery")} << true << true;
+    }
+
+    void modulesAreLoadedOnlyWhenMet()
+    {
+        QFETCH(QStringList, style);
+        QFETCH(bool, photo);
+        QFETCH(bool, heifLoaded);
+        QVERIFY(TestPictures::writeFile(path(QStringLiteral("still.jpg")), TestPictures::jpeg(64, 48)));
+        if (photo)
+            QVERIFY(TestPictures::writeFile(path(QStringLiteral("photo.heic")), makeHeif(TestPictures::quadrants(QSize(64, 48)))));
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        run.setProcessEnvironment(environment);
+        run.start(qEnvironmentVariable("VIMBREL_BINARY"), QStringList{QStringLiteral("--generate"), m_temp->path()} + style);
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitCode(), 0);
+        const QByteArray loaded = run.readAllStandardError();
+        QVERIFY2(loaded.contains("file=libQt6Core.so"), "the loader said nothing"); // the row reached its case
+        QCOMPARE(loaded.contains("file=libheif.so"), heifLoaded);
+        QVERIFY(!loaded.contains("file=libavformat.so"));
+    }
+
     // A copy of the program with neither module beside it, nor where it is
     // installed, still makes the album of the rest: each photo and clip is
     // skipped with a reason naming the module it needs.

@@ -179,6 +179,30 @@ bool readLine(QByteArrayView text, bool sameSizes, AlbumRecord &record)
 
 // A record is kept only for a picture the folder holds: the name is read
 // first, and the rest only when it matters.
+// An index page's line: a tab where a name would be, "page", its number,
+// its digest and its file's stamp. No picture's name is empty.
+constexpr QByteArrayView pageLineStart = "\tpage\t";
+
+QByteArray pageLine(qint64 page, const IndexPageRecord &record)
+{
+    return pageLineStart.toByteArray() + QByteArray::number(page) + '\t' + QByteArray::number(record.digest, 16) + '\t'
+        + record.stamp.text().toLatin1() + '\n';
+}
+
+bool takePageLine(AlbumIndex &index, QByteArrayView text)
+{
+    std::array<QByteArrayView, 3> fields;
+    if (!fieldsOf(text.sliced(pageLineStart.size()), '\t', fields))
+        return false;
+    const qint64 page = numberIn(fields[0]);
+    bool ok = false;
+    const quint64 digest = fields[1].toULongLong(&ok, 16);
+    if (page < 1 || !ok)
+        return false;
+    index.indexPages.insert(page, {digest, stampFromText(fields[2])});
+    return true;
+}
+
 // A line read: the record of a picture the folder holds, keyed by the
 // folder's own copy of its name; a null name for a line left out.
 struct ReadLine {
@@ -244,6 +268,10 @@ AlbumIndex AlbumIndex::load(const FolderHandle &albumFolder, const AlbumSizes &s
                     return index;
                 sameSizes = text == sizesLine(sizes);
                 first = false;
+            } else if (text.startsWith(pageLineStart)) {
+                // Made for other sizes, the pages are made again too.
+                if (!sameSizes || !takePageLine(index, text))
+                    index.skipped = true;
             } else {
                 lines.push_back(text);
             }
@@ -266,5 +294,7 @@ QByteArray AlbumIndex::serialized(const AlbumSizes &sizes) const
     text.reserve(records.size() * 96);
     for (auto it = records.begin(); it != records.end(); ++it)
         text += line(it.key(), it.value());
+    for (auto it = indexPages.begin(); it != indexPages.end(); ++it)
+        text += pageLine(it.key(), it.value());
     return text;
 }

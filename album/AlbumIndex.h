@@ -22,6 +22,14 @@ struct AlbumRecord {
     bool operator==(const AlbumRecord &) const = default;
 };
 
+/** One of the album's index pages as last written: what it was made from, and the file it became. */
+struct IndexPageRecord {
+    quint64 digest = 0; // GalleryPage::indexPageKey() of what it shows
+    FileStamp stamp;    // the page's file as it was once in place
+
+    bool operator==(const IndexPageRecord &) const = default;
+};
+
 /**
  * The album's index in its folder, so a re-run remakes only what is new or
  * changed, and knows which files are its own to remove. Keyed by picture
@@ -54,5 +62,6 @@ public:
     QByteArray serialized(const AlbumSizes &sizes) const;
 
     QHash<QString, AlbumRecord> records;
+    QHash<qint64, IndexPageRecord> indexPages; // by page number
     bool skipped = false; // the file held lines that were left out: it is written anew
 };

@@ -1,6 +1,7 @@
 #include "GalleryPage.h"
 
 #include "album/AlbumImages.h"
+#include "album/PageDigest.h"
 #include "classic/PageFormat.h"
 #include "clips/ClipTypes.h"
 #include "common/ReadableBytes.h"
@@ -164,6 +165,44 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
     for (const GalleryEntry &entry : entries)
         appendFigure(text, entry);
     return text + "</main>\n" + navigation(page, pages) + "</body>\n</html>\n";
+}
+
+namespace {
+
+// Raised whenever page() changes what it writes, so that every index page is made again.
+constexpr qint64 indexPageFormat = 1;
+
+// What a card shows of an entry: appendFigure() and appendSubAlbum() read no more.
+void addCard(Digest &digest, const GalleryEntry &entry)
+{
+    digest.add(QStringView(entry.name));
+    for (const qint64 number : {entry.length, qint64(entry.small.width()), qint64(entry.small.height()),
+                                qint64(entry.large.width()), qint64(entry.large.height()), entry.facts->clipMilliseconds,
+                                qint64(entry.motion.isEmpty())})
+        digest.add(number);
+}
+
+} // namespace
+
+quint64 indexPageKey(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages,
+                     const AlbumPlace &place)
+{
+    Digest digest;
+    for (const qint64 number : {indexPageFormat, page, pages, qint64(place.enclosing.size()), qint64(place.subAlbums.size()),
+                                qint64(entries.size())})
+        digest.add(number);
+    digest.add(QStringView(folderName));
+    for (const QString &album : place.enclosing)
+        digest.add(QStringView(album));
+    for (const SubAlbum &album : place.subAlbums) {
+        digest.add(QStringView(album.name));
+        digest.add(album.pictures);
+        digest.add(QStringView(album.coverFolder));
+        addCard(digest, album.cover);
+    }
+    for (const GalleryEntry &entry : entries)
+        addCard(digest, entry);
+    return digest.value();
 }
 
 bool isIndexPage(QByteArrayView start)

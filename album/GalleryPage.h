@@ -62,6 +62,14 @@ QByteArray page(const QString &folderName, const QList<GalleryEntry> &entries, q
                 const AlbumPlace &place = {});
 
 /**
+ * Returns a digest of everything page() makes index page number page from,
+ * and of its format's version: equal digests, equal pages. Costs a fraction
+ * of making the page.
+ */
+quint64 indexPageKey(const QString &folderName, const QList<GalleryEntry> &entries, qint64 page, qint64 pages,
+                     const AlbumPlace &place = {});
+
+/**
  * Returns true when start, the first indexPageMark bytes of a file, is the
  * start of an index page that page() made, in this version or an earlier one.
  */

@@ -335,6 +335,8 @@ struct Staged {
     QString error;                   // when failed: the reason, naming the file
     QHash<QString, quint64> written; // picture pages: each staged page's digest, by picture
     qint64 pages = 0;                // index pages: how many
+    QHash<qint64, IndexPageRecord> indexPages; // index pages: each one's record, its stamp still to come for those staged
+    QList<qint64> staged;            // index pages staged, by number
 };
 
 Staged stagingFailed(RunOutcome outcome, const QString &error = {})
@@ -380,23 +382,40 @@ Staged stagePicturePages(Gallery &gallery, PageBatch &batch, const QList<Gallery
 
 // Sub-albums and pictures are cards alike, the sub-albums first: a thousand
 // sub-folders fill pages as a thousand pictures do. Reports nothing itself.
-Staged stageIndexPages(PageBatch &batch, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
-                       const AlbumPlace &place, const std::atomic<bool> *cancel)
+// Sub-albums and pictures are cards alike, the sub-albums first: a thousand
+// sub-folders fill pages as a thousand pictures do. A page whose inputs are
+// those it was last made from, and whose file is the one it then became,
+// is left as it is: known gives them, when the album keeps them. Reports
+// nothing itself.
+Staged stageIndexPages(const FolderHandle &folder, PageBatch &batch, const QList<GalleryEntry> &shown, const QString &title, int pageSize,
+                       const AlbumPlace &place, const std::atomic<bool> *cancel,
+                       const QHash<qint64, IndexPageRecord> *known = nullptr)
 {
     const qint64 albums = place.subAlbums.size();
     const qint64 pages = (albums + shown.size() + pageSize - 1) / pageSize;
+    Staged staged;
+    staged.pages = pages;
     for (qint64 page = 1; page <= pages; ++page) {
         if (cancel && cancel->load())
             return stagingFailed(RunOutcome::Cancelled); // the batch removes its temporaries; no page is touched
         const qint64 first = (page - 1) * pageSize;
         const AlbumPlace here{place.enclosing, place.subAlbums.mid(std::min(first, albums), pageSize)};
         const qint64 pictures = pageSize - here.subAlbums.size();
-        const QByteArray text = GalleryPage::page(title, shown.mid(std::max<qint64>(first - albums, 0), pictures), page, pages, here);
-        if (QString error = batch.stage(PageFormat::fileName(page), text); !error.isEmpty())
+        const QList<GalleryEntry> cards = shown.mid(std::max<qint64>(first - albums, 0), pictures);
+        const QString name = PageFormat::fileName(page);
+        IndexPageRecord record{indexPageKey(title, cards, page, pages, here), {}};
+        if (known) {
+            const auto last = known->constFind(page);
+            if (last != known->cend() && last->digest == record.digest && folder.stampOf(name) == last->stamp) {
+                staged.indexPages.insert(page, *last);
+                continue;
+            }
+        }
+        if (QString error = batch.stage(name, GalleryPage::page(title, cards, page, pages, here)); !error.isEmpty())
             return stagingFailed(RunOutcome::Failed, error);
+        staged.indexPages.insert(page, record);
+        staged.staged.append(page);
     }
-    Staged staged;
-    staged.pages = pages;
     return staged;
 }
 
@@ -428,7 +447,7 @@ GalleryOutcome writeIndexPages(const FolderHandle &folder, const QList<GalleryEn
                                int pageSize, const AlbumPlace &place, RunNotices &notices, const std::atomic<bool> *cancel)
 {
     PageBatch batch(folder);
-    return commitIndexPages(batch, stageIndexPages(batch, shown, title, pageSize, place, cancel), shown, notices);
+    return commitIndexPages(batch, stageIndexPages(folder, batch, shown, title, pageSize, place, cancel), shown, notices);
 }
 
 // The picture pages and the index pages, each made on a core of its own (the
@@ -441,7 +460,7 @@ GalleryOutcome writePages(Gallery &gallery, const FolderHandle &folder, const QL
     Staged pictures, index;
     {
         std::jthread helper([&] { pictures = stagePicturePages(gallery, picturePages, shown, title, pageSize, place, cancel); });
-        index = stageIndexPages(indexPages, shown, title, pageSize, place, cancel);
+        index = stageIndexPages(folder, indexPages, shown, title, pageSize, place, cancel, &gallery.index.indexPages);
     }
     if (pictures.outcome == RunOutcome::Cancelled)
         return outcomeOf(RunOutcome::Cancelled);
@@ -451,7 +470,18 @@ GalleryOutcome writePages(Gallery &gallery, const FolderHandle &folder, const QL
         return failed(notices, error);
     for (auto it = pictures.written.begin(); it != pictures.written.end(); ++it)
         gallery.index.records[it.key()].page = it.value();
-    return commitIndexPages(indexPages, index, shown, notices);
+    GalleryOutcome done = commitIndexPages(indexPages, index, shown, notices);
+    if (done.outcome == RunOutcome::Completed) {
+        // Each page written is known by the file it became; one that cannot be stamped is made again next time.
+        for (const qint64 page : std::as_const(index.staged)) {
+            if (const std::optional<FileStamp> stamp = folder.stampOf(PageFormat::fileName(page)))
+                index.indexPages[page].stamp = *stamp;
+            else
+                index.indexPages.remove(page);
+        }
+        gallery.index.indexPages = std::move(index.indexPages);
+    }
+    return done;
 }
 
 // The stem of a name a run gives a picture's file (a picture's name, or a
@@ -512,7 +542,8 @@ QStringList deadIndexPages(const FolderHandle &folder, QList<qint64> &existing, 
 
 QString saveIndex(const Gallery &gallery)
 {
-    if (gallery.index.records == gallery.loaded.records && !gallery.loaded.skipped)
+    if (gallery.index.records == gallery.loaded.records && gallery.index.indexPages == gallery.loaded.indexPages
+        && !gallery.loaded.skipped)
         return {};
     return writeWholeFile(gallery.album.root, QString::fromLatin1(AlbumIndex::fileName), gallery.index.serialized(gallery.sizes));
 }

@@ -125,6 +125,16 @@ std::optional<FolderIdentity> FolderHandle::identity() const
     return FolderIdentity{quint64(info.st_dev), quint64(info.st_ino)};
 }
 
+std::optional<FileStamp> FolderHandle::stampOf(const QString &name) const
+{
+    struct stat info;
+    if (!isOpen() || fstatat(descriptor(), NativeName::encode(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                     qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec, quint64(info.st_ino)};
+}
+
 bool FolderHandle::has(const QString &name) const
 {
     struct stat info;
@@ -205,6 +215,15 @@ int FolderHandle::descriptor() const
 std::optional<FolderIdentity> FolderHandle::identity() const
 {
     return std::nullopt;
+}
+
+std::optional<FileStamp> FolderHandle::stampOf(const QString &name) const
+{
+    const QFileInfo info(QDir(m_path).filePath(name));
+    if (!isOpen() || info.isSymLink() || !info.isFile())
+        return std::nullopt;
+    return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000,
+                     info.metadataChangeTime().toMSecsSinceEpoch() * 1000000, 0};
 }
 
 bool FolderHandle::has(const QString &name) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FileStamp.h"
+
 #include <QHashFunctions>
 #include <QString>
 
@@ -59,6 +61,9 @@ public:
 
     /** Returns true when something called name is in this folder; a link counts, never followed. */
     bool has(const QString &name) const;
+
+    /** Returns what the system says now of the regular file name in this folder; nothing for a link or anything else. */
+    std::optional<FileStamp> stampOf(const QString &name) const;
 
     /**
      * Removes the file name from this folder: a link of that name itself,

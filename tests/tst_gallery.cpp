@@ -21,8 +21,11 @@
 #include <QTest>
 #include <QUrl>
 
+#include <array>
 #include <cmath>
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -288,6 +291,56 @@ private slots:
         QCOMPARE(QDir(path("vimbrel/pages")).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"p00.jpg.htm", "p01.jpg.htm", "p03.jpg.htm", "p09.jpg.htm"}));
         QCOMPARE(thumbnailsOf(TestPictures::readFile(path("index1.htm"))).size(), 4);
+    }
+
+    // An index page is written again only when what it shows changed or its
+    // file is no longer the one the album wrote: each page's file is known
+    // by its number and times, so a classic run in between, an edit or a
+    // page removed brings the album's page back.
+    void indexPagesWrittenOnlyWhenTheyChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QList<bool>>("written"); // index1.htm .. index3.htm
+        QTest::newRow("nothing") << "" << QList<bool>{false, false, false};
+        QTest::newRow("a card on page 2") << "picture" << QList<bool>{false, true, false};
+        QTest::newRow("a classic run between: its one page") << "classic" << QList<bool>{true, false, false};
+        QTest::newRow("page 3 edited, its length kept") << "edit" << QList<bool>{false, false, true};
+        QTest::newRow("page 1 removed") << "remove" << QList<bool>{true, false, false};
+    }
+
+    void indexPagesWrittenOnlyWhenTheyChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(QList<bool>, written);
+        writePictures(7);
+        PageFiles::Recorder first;
+        QCOMPARE(runGallery(first, 3), RunOutcome::Completed);
+        const QMap<QString, QByteArray> made = PageFiles::pages(m_temp->path());
+        QCOMPARE(made.size(), 3);
+        // A page written again is another file: a new number, new times.
+        const auto identity = [this](int page) {
+            return FolderHandle::open(m_temp->path()).stampOf(QStringLiteral("index%1.htm").arg(page)).value_or(FileStamp{});
+        };
+        std::array<FileStamp, 3> before{identity(1), identity(2), identity(3)};
+        if (change == u"picture"_s) {
+            QVERIFY(TestPictures::writeFile(path(u"p04.jpg"_s), TestPictures::jpeg(120, 90)));
+        } else if (change == u"classic"_s) {
+            PageFiles::Recorder classic;
+            QCOMPARE(runGeneration(m_temp->path(), classic, nullptr, nullptr, PageOptions{}), RunOutcome::Completed);
+            before = {identity(1), identity(2), identity(3)};
+        } else if (change == u"edit"_s) {
+            QByteArray text = TestPictures::readFile(path(u"index3.htm"_s));
+            text[text.indexOf("<h1>") + 4] = '#';
+            QVERIFY(TestPictures::writeFile(path(u"index3.htm"_s), text));
+        } else if (change == u"remove"_s) {
+            QVERIFY(QFile::remove(path(u"index1.htm"_s)));
+        }
+        PageFiles::Recorder second;
+        QCOMPARE(runGallery(second, 3), RunOutcome::Completed);
+        for (int page = 1; page <= 3; ++page)
+            QVERIFY2((identity(page) != before[std::size_t(page - 1)]) == written.at(page - 1), qPrintable(QString::number(page)));
+        if (change != u"picture"_s)
+            QCOMPARE(PageFiles::pages(m_temp->path()), made); // each as the album made it
     }
 
     void deletedThumbnailIsMadeAgain()

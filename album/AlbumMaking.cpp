@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <deque>
+
 #include <memory>
 
 namespace {
@@ -86,21 +88,17 @@ Made makeOne(const AlbumJob &job, Shared &shared)
 
 // One picture per task (QPromise keeps the core on Qt Core alone); results
 // are taken in order on the calling thread, so the notices come from it alone.
-QList<QFuture<Made>> startAll(QThreadPool &pool, const QList<AlbumJob> &jobs, Shared &shared)
+QFuture<Made> start(QThreadPool &pool, const AlbumJob &job, Shared &shared)
 {
-    QList<QFuture<Made>> futures;
-    futures.reserve(jobs.size());
-    for (const AlbumJob &job : jobs) {
-        auto promise = std::make_shared<QPromise<Made>>();
-        promise->start(); // before the wait: a future not yet started has no result to wait for
-        futures.append(promise->future());
-        pool.start([promise, job, &shared] {
-            promise->addResult(makeOne(job, shared));
-            promise->finish();
-            shared.tell();
-        });
-    }
-    return futures;
+    auto promise = std::make_shared<QPromise<Made>>();
+    promise->start(); // before the wait: a future not yet started has no result to wait for
+    QFuture<Made> future = promise->future();
+    pool.start([promise, job, &shared] {
+        promise->addResult(makeOne(job, shared));
+        promise->finish();
+        shared.tell();
+    });
+    return future;
 }
 
 // Waits for a picture's images on the run's thread, telling notices how far
@@ -133,15 +131,29 @@ AlbumMade makeAlbum(const PictureFolder &pictures, const AlbumFolders &folders, 
     Shared shared(pictures, folders, sizes, cancel);
     QThreadPool pool;
     pool.setMaxThreadCount(QThread::idealThreadCount());
-    const QList<QFuture<Made>> futures = startAll(pool, jobs, shared);
+    // Pictures are started a window ahead of the one taken: enough to keep
+    // every core busy behind a slow one, while a hundred thousand pictures
+    // hold a few hundred tasks and results, not one each (a kilobyte apiece).
+    const qsizetype ahead = 128 * qsizetype(pool.maxThreadCount());
+    std::deque<QFuture<Made>> window;
+    qsizetype started = 0;
+    const auto startNext = [&] {
+        if (started < jobs.size())
+            window.push_back(start(pool, jobs.at(started++), shared));
+    };
+    while (started < std::min(ahead, jobs.size()))
+        startNext();
     notices.thumbnailed(ready);
     AlbumMade album;
     QString told;
-    for (qsizetype i = 0; i < futures.size(); ++i) {
-        waitFor(futures.at(i), shared, notices, told);
-        const ImagesMade made = futures.at(i).result().made;
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        waitFor(window.front(), shared, notices, told);
+        const Made result = window.front().result();
+        window.pop_front();
+        startNext();
+        const ImagesMade &made = result.made;
         const QString &picture = jobs.at(i).picture;
-        if (!futures.at(i).result().tried) {
+        if (!result.tried) {
             album.cancelled = album.failure.isEmpty();
         } else if (made.fatal) {
             if (album.failure.isEmpty())

@@ -8,6 +8,7 @@
 #include "album/ThumbnailIndex.h"
 #include "catalogue/CandidateRule.h"
 #include "common/OrderedWork.h"
+#include "common/SortHead.h"
 #include "classic/PageFormat.h"
 #include "system/FolderEnumeration.h"
 #include "system/FolderNames.h"
@@ -284,6 +285,7 @@ QList<GalleryEntry> ordered(QList<GalleryEntry> &&shown, PictureOrder order, con
     struct Key {
         qint64 when;
         QString natural;
+        SortHead head; // the natural key's start, which orders most names alone
         qsizetype entry;
     };
     std::vector<Key> keys;
@@ -294,11 +296,15 @@ QList<GalleryEntry> ordered(QList<GalleryEntry> &&shown, PictureOrder order, con
         if (order == PictureOrder::Date)
             when = entry.facts->taken.isValid() ? entry.facts->taken.toMSecsSinceEpoch()
                                                : stamps.value(entry.name).modifiedNs / 1000000;
-        keys.push_back({when, naturalKey(entry.name), i});
+        QString natural = naturalKey(entry.name);
+        const SortHead head = sortHeadOf(natural, false);
+        keys.push_back({when, std::move(natural), head, i});
     }
     std::sort(keys.begin(), keys.end(), [&shown](const Key &a, const Key &b) {
         if (a.when != b.when)
             return a.when < b.when;
+        if (a.head != b.head)
+            return a.head < b.head;
         const int natural = a.natural.compare(b.natural);
         return natural != 0 ? natural < 0 : shown.at(a.entry).name < shown.at(b.entry).name;
     });

@@ -4,7 +4,10 @@
 # then on the real disk at 100,000.
 #   bench/scale.sh [BUILD] [COUNT...]      COUNT defaults to 1000 10000 100000
 # RUNS (default 5) sets the timed runs of each program; DISK_COUNT (default
-# 100000) the disk folder's size, 0 to leave the disk out.
+# 100000) the disk folder's size, 0 to leave the disk out. In memory, the
+# gallery's album follows at each count, in the same folder: its first run,
+# then unchanged re-runs beside classic re-runs, taken in turns (GALLERY=0
+# leaves it out).
 set -euo pipefail
 . "$(dirname "$0")/timing.sh"
 build=$(cd "${1:-build}" && pwd)
@@ -134,6 +137,42 @@ measure() { # where folder count
     row "$where" "$count" "vimbrel, re-run" "${vr[@]}" -
     rows+=("$(printf '%-6s %8s  %-16s %8.1f x   re-run: %.1f x' "$where" "$count" "vimbrel / floor" \
         "$(echo "${v[1]} / ${f[1]}" | bc -l)" "$(echo "${vr[1]} / ${fr[1]}" | bc -l)")")
+    if [ "$where" = memory ] && [ "${GALLERY:-1}" != 0 ]; then
+        measure_gallery "$where" "$folder" "$count"
+    fi
+}
+
+# The album in the same folder: a first run (its time and peak), then
+# unchanged gallery re-runs and classic re-runs in turns, so both meet the
+# machine alike; the album and the pages are removed after.
+measure_gallery() { # where folder count
+    local where=$1 folder=$2 count=$3
+    echo "[$where $count] gallery: first run" >&2
+    clear_pages "$folder"
+    rm -rf "$folder/vimbrel"
+    /usr/bin/time -o "$memory/first" -f '%e %M' "$vimbrel" --generate "$folder" --gallery >/dev/null 2>&1
+    local first first_peak
+    read -r first first_peak < <(tail -n 1 "$memory/first")
+    local gallery_times=() classic_times=() gallery_peak
+    gallery_peak=$(peak_mb "$vimbrel" --generate "$folder" --gallery)
+    for ((i = 1; i <= runs; ++i)); do
+        echo "[$where $count] gallery re-run $i of $runs, and a classic re-run" >&2
+        gallery_times+=("$(seconds "$vimbrel" --generate "$folder" --gallery)")
+        "$vimbrel" --generate "$folder" >/dev/null 2>&1 # the classic pages in place: the next is a re-run
+        classic_times+=("$(seconds "$vimbrel" --generate "$folder")")
+        clear_pages "$folder"
+        "$vimbrel" --generate "$folder" --gallery >/dev/null 2>&1
+    done
+    rm -rf "$folder/vimbrel"
+    clear_pages "$folder"
+    local g c
+    read -r -a g < <(summary "${gallery_times[@]}")
+    read -r -a c < <(summary "${classic_times[@]}")
+    row "$where" "$count" "gallery, first" "$first" "$first" "$first" "$(echo "scale=1; $first_peak / 1024" | bc -l)"
+    row "$where" "$count" "gallery, re-run" "${g[@]}" "$gallery_peak"
+    row "$where" "$count" "classic, re-run" "${c[@]}" -
+    rows+=("$(printf '%-6s %8s  %-16s %8.2f x   (goal: at most 1.5)' "$where" "$count" "gallery / classic" \
+        "$(echo "${g[1]} / ${c[1]}" | bc -l)")")
 }
 
 # An empty folder: what each costs before the first picture, start-up above all.

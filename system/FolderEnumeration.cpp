@@ -1,5 +1,6 @@
 #include "FolderEnumeration.h"
 
+#include "common/SortHead.h"
 #include "system/FolderHandle.h"
 #include "system/NativeName.h"
 
@@ -246,6 +247,7 @@ void FolderEnumeration::read(const FolderHandle &folder, Order order)
     struct Key {
         QString folded;   // null for a name in ASCII
         QStringView text; // what is compared: the folded name, or the name itself
+        SortHead head;    // its start, which orders most names alone
         qsizetype entry;
     };
     std::vector<Key> keys;
@@ -253,11 +255,14 @@ void FolderEnumeration::read(const FolderHandle &folder, Order order)
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
         const QString &name = m_entries.at(i).name;
         const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
-        keys.push_back({ascii ? QString() : name.toCaseFolded(), {}, i});
+        keys.push_back({ascii ? QString() : name.toCaseFolded(), {}, {}, i});
         keys.back().text = ascii ? QStringView(name) : QStringView(keys.back().folded);
+        keys.back().head = sortHeadOf(keys.back().text, true);
     }
     const QList<FolderEntry> &entries = m_entries; // read only: no copy-on-write check per comparison
     std::sort(keys.begin(), keys.end(), [&entries](const Key &a, const Key &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
         const int byFolded = compareAsciiFolded(a.text, b.text);
         return byFolded != 0 ? byFolded < 0 : entries.at(a.entry).name < entries.at(b.entry).name;
     });

@@ -3,6 +3,7 @@
 #include "catalogue/FolderListing.h"
 #include "catalogue/GetGif.h"
 #include "common/SettingsStore.h"
+#include "common/SortHead.h"
 #include "support/PageFiles.h"
 #include "support/TestPictures.h"
 #include "system/FolderHandle.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -317,6 +319,42 @@ private slots:
         QVERIFY(!names.contains(u"f1"_s, QLatin1StringView(".jp")));
         QVERIFY(names.contains(u"\u00E9t\u00E9"_s, QLatin1StringView(".jpg")));
         QCOMPARE(names.unmarked(), QStringList{u"\u00E9t\u00E9.jpg"_s});
+    }
+
+    // Where two texts' heads differ, they order them as the texts do: texts
+    // from a few letters, capitals, digits and one outside ASCII, up to 20
+    // units, so that many share their first sixteen.
+    void sortHeadsOrderAsTheTextsDo()
+    {
+        const QString alphabet = u"aBb09._Z\u00E9\u00E8"_s;
+        QRandomGenerator random(0x5047);
+        const auto text = [&] {
+            QString t;
+            const int size = int(random.bounded(21));
+            for (int i = 0; i < size; ++i) {
+                // Mostly three letters, so that many texts share a long start.
+                const int from = random.bounded(10) < 7 ? 3 : int(alphabet.size());
+                t += alphabet.at(random.bounded(from));
+            }
+            return t;
+        };
+        const auto foldedCapitals = [](QString t) {
+            for (QChar &c : t)
+                c = c.unicode() >= u'A' && c.unicode() <= u'Z' ? QChar(c.unicode() + 32) : c;
+            return t;
+        };
+        int decided = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const bool fold = i % 2 == 0;
+            const QString a = text(), b = a.left(random.bounded(int(a.size()) + 1)) + text(); // often a shared start
+            const SortHead x = sortHeadOf(a, fold), y = sortHeadOf(b, fold);
+            if (x == y)
+                continue;
+            ++decided;
+            const int byText = fold ? foldedCapitals(a).compare(foldedCapitals(b)) : a.compare(b);
+            QVERIFY2((x < y) == (byText < 0), qPrintable(a + u" | "_s + b));
+        }
+        QVERIFY(decided > 5000); // the heads decided most pairs
     }
 
     // Batches come in name order, none larger than asked, and together make the whole listing.

@@ -183,8 +183,9 @@ QLatin1StringView copySuffixOf(const QString &kind)
 bool filesAreThere(Gallery &gallery, const QString &name, bool copy, QLatin1StringView clipCopy)
 {
     const QString stem = fileStem(name);
-    const qsizetype small = gallery.small.find(stem, jpg), large = gallery.large.find(stem, jpg);
-    const qsizetype web = gallery.web.find(stem, jpg), clip = clipCopy.isEmpty() ? -1 : gallery.web.find(stem, clipCopy);
+    const FolderNames::Key image = FolderNames::keyOf(stem, jpg); // the same name in each folder
+    const qsizetype small = gallery.small.find(image), large = gallery.large.find(image), web = gallery.web.find(image);
+    const qsizetype clip = clipCopy.isEmpty() ? -1 : gallery.web.find(stem, clipCopy);
     // A copy on disk that the record does not vouch for is made again too:
     // the page would show the original beside it.
     if (small < 0 || large < 0 || copy != (web >= 0) || (clip < 0) != clipCopy.isEmpty())

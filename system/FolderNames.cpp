@@ -4,7 +4,6 @@
 #include "system/NativeName.h"
 
 #include <QHashFunctions>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <bit>
@@ -86,15 +85,21 @@ void FolderNames::buildTable()
     }
 }
 
-qsizetype FolderNames::find(QStringView stem, QLatin1StringView suffix) const
+FolderNames::Key FolderNames::keyOf(QStringView stem, QLatin1StringView suffix)
+{
+    Key key;
+    encodeInto(key.bytes, stem, suffix);
+    key.hash = hashOf(QByteArrayView(key.bytes.constData(), key.bytes.size()));
+    return key;
+}
+
+qsizetype FolderNames::find(const Key &key) const
 {
     if (m_starts.empty())
         return -1;
-    QVarLengthArray<char, 256> bytes;
-    encodeInto(bytes, stem, suffix);
-    const QByteArrayView name(bytes.constData(), bytes.size());
+    const QByteArrayView name(key.bytes.constData(), key.bytes.size());
     const std::size_t mask = m_table.size() - 1;
-    for (std::size_t slot = hashOf(name) & mask; m_table[slot] != 0; slot = (slot + 1) & mask) {
+    for (std::size_t slot = key.hash & mask; m_table[slot] != 0; slot = (slot + 1) & mask) {
         const std::size_t index = m_table[slot] - 1;
         if (nameAt(index) == name)
             return qsizetype(index);

@@ -5,6 +5,7 @@
 #include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <functional>
 #include <vector>
@@ -26,8 +27,18 @@ public:
      */
     static FolderNames list(const FolderHandle &folder, const std::function<bool(QByteArrayView)> &setAside = {});
 
+    /** A name to look up, in the system's bytes, with its hash: made once for several listings. */
+    struct Key {
+        QVarLengthArray<char, 256> bytes;
+        std::size_t hash = 0;
+    };
+    static Key keyOf(QStringView stem, QLatin1StringView suffix);
+
+    /** Returns where the name key names is among the folder's regular files, or -1. */
+    qsizetype find(const Key &key) const;
+
     /** Returns where the name stem followed by suffix is among the folder's regular files, or -1. */
-    qsizetype find(QStringView stem, QLatin1StringView suffix) const;
+    qsizetype find(QStringView stem, QLatin1StringView suffix) const { return find(keyOf(stem, suffix)); }
 
     /** Returns true when the folder held a regular file named stem followed by suffix. */
     bool contains(QStringView stem, QLatin1StringView suffix) const { return find(stem, suffix) >= 0; }

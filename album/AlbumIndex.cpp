@@ -65,6 +65,21 @@ qint64 numberIn(QByteArrayView text)
     return negative ? -qint64(value) : qint64(value);
 }
 
+// A whole number written in hexadecimal, as a page's digest is; 0 for anything else.
+quint64 hexNumberIn(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 16)
+        return 0;
+    quint64 value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0)
+            return 0;
+        value = value << 4 | quint64(digit);
+    }
+    return value;
+}
+
 FileStamp stampFromText(QByteArrayView text)
 {
     std::array<QByteArrayView, 4> fields;
@@ -145,7 +160,10 @@ void readFields(const std::array<QByteArrayView, clipFieldCount> &fields, bool c
         record.stamp = stampFromText(fields.at(1));
     if (!record.web.isValid() || record.web.isEmpty())
         record.web = QSize();
-    record.page = fields.at(5).toULongLong(nullptr, 16);
+    record.page = hexNumberIn(fields.at(5));
+    // Most small pictures say nothing of themselves: their facts are never made.
+    if (!clip && std::all_of(fields.begin() + 6, fields.begin() + fieldCount, [](QByteArrayView field) { return field.isEmpty(); }))
+        return;
     PictureFacts facts;
     if (!fields.at(6).isEmpty())
         facts.taken = QDateTime::fromString(QString::fromLatin1(fields.at(6)), Qt::ISODate);
@@ -195,9 +213,8 @@ bool takePageLine(AlbumIndex &index, QByteArrayView text)
     if (!fieldsOf(text.sliced(pageLineStart.size()), '\t', fields))
         return false;
     const qint64 page = numberIn(fields[0]);
-    bool ok = false;
-    const quint64 digest = fields[1].toULongLong(&ok, 16);
-    if (page < 1 || !ok)
+    const quint64 digest = hexNumberIn(fields[1]);
+    if (page < 1 || fields[1].isEmpty())
         return false;
     index.indexPages.insert(page, {digest, stampFromText(fields[2])});
     return true;

@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray withExif(const QByteArray &jpeg, const QStringList &tags)
@@ -199,6 +201,11 @@ private slots:
         for (const QString &text : absent)
             QVERIFY2(!page.contains(text.toUtf8()), qPrintable(text));
         QVERIFY(page.contains("<dt>Size</dt><dd>120 x 90 pixels, "));
+        // Read back from the album's index, the facts are the same: the page is left as it is.
+        const auto pageFile = [this] { return FolderHandle::open(path("vimbrel/pages")).stampOf(u"p.jpg.htm"_s); };
+        const std::optional<FileStamp> written = pageFile();
+        QCOMPARE(runAlbum(), RunOutcome::Completed);
+        QVERIFY(written && pageFile() == written);
     }
 
     // The copy: fitted into the web size, never enlarged, upright, in sRGB, and

@@ -7,6 +7,7 @@
 #include "album/NaturalOrder.h"
 #include "album/ThumbnailIndex.h"
 #include "catalogue/CandidateRule.h"
+#include "common/InPlaceOrder.h"
 #include "common/OrderedWork.h"
 #include "common/SortHead.h"
 #include "classic/PageFormat.h"
@@ -309,24 +310,7 @@ QList<GalleryEntry> ordered(QList<GalleryEntry> &&shown, PictureOrder order, con
         const int natural = a.natural.compare(b.natural);
         return natural != 0 ? natural < 0 : shown.at(a.entry).name < shown.at(b.entry).name;
     });
-    // Put in that order in place, cycle by cycle: a second list of a
-    // hundred thousand entries would double what the run holds.
-    std::vector<bool> placed(keys.size(), false);
-    for (std::size_t start = 0; start < keys.size(); ++start) {
-        if (placed[start])
-            continue;
-        GalleryEntry held = std::move(shown[qsizetype(start)]);
-        for (std::size_t at = start;;) {
-            placed[at] = true;
-            const auto from = std::size_t(keys[at].entry);
-            if (from == start) {
-                shown[qsizetype(at)] = std::move(held);
-                break;
-            }
-            shown[qsizetype(at)] = std::move(shown[qsizetype(from)]);
-            at = from;
-        }
-    }
+    putInOrder(shown, qsizetype(keys.size()), [&keys](qsizetype at) { return keys[std::size_t(at)].entry; });
     return std::move(shown);
 }
 

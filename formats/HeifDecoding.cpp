@@ -18,30 +18,14 @@ bool isStillBrand(QByteArrayView brand)
     return std::find(stillBrands.begin(), stillBrands.end(), brand) != stillBrands.end();
 }
 
-struct Loaded {
-    const HeifService *service = nullptr;
-    QString problem;
-};
-
-Loaded load()
-{
-    Loaded loaded;
-    QString problem;
-    loaded.service = static_cast<const HeifService *>(loadProgramModule(
-        QStringLiteral("vimbrel-heif"), heifServiceEntry,
-        [](const void *service) { return static_cast<const HeifService *>(service)->moduleVersion == HeifService::version; },
-        problem));
-    if (!loaded.service)
-        loaded.problem = QStringLiteral("HEIC and AVIF photos cannot be read: the program's HEIF module (libvimbrel-heif) "
-                                        "could not be loaded: %1.").arg(problem);
-    return loaded;
-}
-
 } // namespace
 
 const HeifService *heifService(QString *problem)
 {
-    static const Loaded loaded = load(); // once, on whichever thread meets a photo first
+    // Once, on whichever thread meets a photo first.
+    static const ModuleService<HeifService> loaded = loadModuleService<HeifService>(
+        QStringLiteral("vimbrel-heif"), heifServiceEntry, QStringLiteral("HEIC and AVIF photos cannot be read"),
+        QStringLiteral("HEIF module"));
     if (!loaded.service && problem)
         *problem = loaded.problem;
     return loaded.service;

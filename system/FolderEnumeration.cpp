@@ -1,5 +1,6 @@
 #include "FolderEnumeration.h"
 
+#include "common/InPlaceOrder.h"
 #include "common/SortHead.h"
 #include "system/FolderHandle.h"
 #include "system/NativeName.h"
@@ -266,24 +267,7 @@ void FolderEnumeration::read(const FolderHandle &folder, Order order)
         const int byFolded = compareAsciiFolded(a.text, b.text);
         return byFolded != 0 ? byFolded < 0 : entries.at(a.entry).name < entries.at(b.entry).name;
     });
-    keys.shrink_to_fit();
-    // Put in that order in place, cycle by cycle: no second list.
-    std::vector<bool> placed(keys.size(), false);
-    for (std::size_t start = 0; start < keys.size(); ++start) {
-        if (placed[start])
-            continue;
-        FolderEntry held = std::move(m_entries[qsizetype(start)]);
-        for (std::size_t at = start;;) {
-            placed[at] = true;
-            const auto from = std::size_t(keys[at].entry);
-            if (from == start) {
-                m_entries[qsizetype(at)] = std::move(held);
-                break;
-            }
-            m_entries[qsizetype(at)] = std::move(m_entries[qsizetype(from)]);
-            at = from;
-        }
-    }
+    putInOrder(m_entries, qsizetype(keys.size()), [&keys](qsizetype at) { return keys[std::size_t(at)].entry; });
 }
 
 std::optional<FolderEntry> FolderEnumeration::next()

@@ -372,8 +372,6 @@ Staged stagePicturePages(Gallery &gallery, PageBatch &batch, const QList<Gallery
 }
 
 // Sub-albums and pictures are cards alike, the sub-albums first: a thousand
-// sub-folders fill pages as a thousand pictures do. Reports nothing itself.
-// Sub-albums and pictures are cards alike, the sub-albums first: a thousand
 // sub-folders fill pages as a thousand pictures do. A page whose inputs are
 // those it was last made from, and whose file is the one it then became,
 // is left as it is: known gives them, when the album keeps them. Reports

@@ -438,6 +438,8 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(runAlbum(webSize), RunOutcome::Completed);
         QCOMPARE(QFileInfo(path("vimbrel/web/a.heic.jpg")).lastModified(), made);
+        // Nothing was made again either: a copy made again of the same bytes would keep its time.
+        QCOMPARE(m_notices.thumbnails, QList<qint64>{2});
     }
 
     // The classic pages list what they always listed; the gallery's window counts the photos.

@@ -62,8 +62,10 @@ public:
     void completed(const QList<SkippedFile> &skipped) override;
     void failed(const QString &message) override;
     void albumsUnfinished(const QString &line) override { unfinished.append(line); }
+    void thumbnailed(qint64 count) override { thumbnails.append(count); }
 
     qint64 readCount = 0;
+    QList<qint64> thumbnails; // each count of pictures with their images told, in turn
     QStringList unfinished;
     QStringList readPaths;
     QList<SkippedFile> skipped;
